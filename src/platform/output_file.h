@@ -1,0 +1,46 @@
+#pragma once
+// A file the recovery writers create below the user's destination folder,
+// with Win32-style error codes, plus the folder and existence helpers the
+// writers need (CreateDirectoryA, the overwrite probe, same-device check).
+#include <cstdint>
+#include <string>
+
+#include "platform/byte_order.h"
+#include "platform/error_codes.h"
+
+namespace vantor {
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates or truncates path for writing.
+    ErrorCode create(const std::string& path);
+    ErrorCode write(ByteSpan bytes);
+    // Flushes and closes; a failure here means the data may not be on disk.
+    ErrorCode close();
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// True when path names an existing file that can be opened for reading.
+bool FileExistsForReading(const std::string& path);
+// Creates one folder; success when it exists already.
+ErrorCode CreateFolder(const std::string& path);
+// Creates every missing folder of path.
+ErrorCode CreateFolderPath(const std::string& path);
+// Joins with '/', never doubling it.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// Makes a found name safe as one path component here: no '/', no NUL, not
+// "." or "..", so a hostile name cannot escape the destination.
+std::string SafeFileName(const std::string& name);
+// True when path lies on the same device (st_dev) as the given image or
+// block device file, e.g. a destination inside the scanned volume.
+bool SameFileSystemDevice(const std::string& path, const std::string& devicePath);
+
+}  // namespace vantor

@@ -1,0 +1,74 @@
+#pragma once
+// One registry maps a partition's file-system name to the engine that scans
+// it. The CLI and the GUI both go through it: a session wraps one engine and
+// its result-page model (scan, the found tree, selection by check
+// propagation, recovery).
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dialogs/filter_criteria.h"
+#include "dialogs/folder_tree.h"
+#include "dialogs/user_prompt.h"
+#include "disk/partition_record.h"
+#include "platform/error_codes.h"
+#include "shell/app_state.h"
+
+namespace vantor {
+
+enum class ScanKind { Deleted, Formatted };
+
+// One found file as the front ends list it (the page's column texts).
+struct FoundEntry {
+    std::string id;          // stable for the same image and scan
+    std::string folderPath;  // tree path below the root, "/"-separated, "" at the root
+    std::string name;
+    uint64_t size = 0;
+    std::string sizeText;
+    std::string attributes;
+    std::string modified;
+    std::string created;
+    std::string accessed;
+    bool deleted = false;
+    bool selected = false;
+    std::map<std::string, std::string> extra;  // engine-specific fields (JSON only)
+};
+
+struct RecoveryOutcome {
+    uint32_t written = 0;
+    uint32_t skipped = 0;
+    uint32_t failed = 0;
+    bool cancelled = false;
+    std::vector<std::string> failures;  // one line per file that did not come back whole
+};
+
+class EngineSession {
+public:
+    virtual ~EngineSession() = default;
+    virtual std::string engineName() const = 0;
+    // Runs the scan on the calling thread; progress goes to state.progress.
+    virtual ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) = 0;
+    virtual const FolderTree& tree() const = 0;
+    // The page filter and its switch, as the result page applies them.
+    virtual FilterCriteria& pageFilter() = 0;
+    virtual void setFilterEnabled(bool on) = 0;
+    // Every found file in tree order, passing the page filter while it is on.
+    virtual std::vector<FoundEntry> entries() const = 0;
+    // Ticks or unticks one file (by id) or a folder (by its path), through the
+    // page's check propagation. False when nothing has that id or path.
+    virtual bool setChecked(const std::string& idOrFolderPath, bool on) = 0;
+    virtual void checkAll(bool on) = 0;
+    // Copies every ticked file below destination, asking prompt on conflicts.
+    virtual RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt,
+                                    AppState& state, std::atomic<bool>& running) = 0;
+};
+
+// The engine for a record's file-system name ("FAT", "FAT16", "FAT32",
+// "NTFS", ...), or null when no engine handles it.
+std::unique_ptr<EngineSession> CreateEngineSession(const PartitionRecord& record);
+bool HasEngineFor(const std::string& fileSystemName);
+
+}  // namespace vantor
