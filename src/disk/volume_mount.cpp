@@ -70,7 +70,7 @@ std::optional<VolumeEntry> ProbeFat(BlockDevice& dev, ByteSpan s, uint64_t start
     int bits = clusters < 4085 ? 12 : clusters < 65525 ? 16 : 32;
     VolumeEntry v;
     v.startByte = startByte;
-    v.lengthBytes = std::min<uint64_t>(lengthBytes, uint64_t{total} * bps);
+    v.lengthBytes = lengthBytes;  // the partition's length, as Windows reports it
     v.fileSystem = bits == 32 ? "FAT32" : "FAT";
     v.label = TrimmedLabel(s, bits == 32 ? 71 : 43);
     v.sectorsPerCluster = spc;
@@ -124,7 +124,7 @@ std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t star
                                          : (perRecord < 0 && perRecord > -31 ? 1ull << -perRecord : 0);
     VolumeEntry v;
     v.startByte = startByte;
-    v.lengthBytes = std::min(lengthBytes, totalSectors * bps);
+    v.lengthBytes = lengthBytes;
     v.fileSystem = "NTFS";
     v.sectorsPerCluster = spc;
     v.bytesPerSector = bps;
