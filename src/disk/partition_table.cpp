@@ -93,11 +93,13 @@ void GapPass(PartitionList& list, uint64_t diskSize, int driveIndex, const Exten
         auto next = std::next(it);
         if (next == recs.end()) break;
         uint64_t g = EndOf(*it);
-        if (next->tableSector > g && g <= 0xFFFFFFFFu) {
+        // Entries that lie past the end of the drive bound no free space.
+        const uint64_t gapEnd = std::min<uint64_t>(next->tableSector, diskSectors);
+        if (gapEnd > g && g <= 0xFFFFFFFFu) {
             PartitionRecord gap = GapRecord(driveIndex, static_cast<uint32_t>(g), ext.contains(g), ext.start);
             // A stretch shorter than the 63-sector offset of a logical start has no room.
-            if (next->tableSector > gap.startSector) {
-                gap.totalBytes = uint64_t{next->tableSector - gap.startSector} * kSector;
+            if (gapEnd > gap.startSector) {
+                gap.totalBytes = (gapEnd - gap.startSector) * kSector;
                 gap.freeBytes = gap.totalBytes;
                 recs.insert(next, gap);
             }
@@ -106,9 +108,10 @@ void GapPass(PartitionList& list, uint64_t diskSize, int driveIndex, const Exten
     }
     // Front gap.
     const PartitionRecord& first = recs.front();
-    if (first.startSector > 63 && first.tableSector > 63) {
+    const uint64_t frontEnd = std::min<uint64_t>(first.tableSector, diskSectors);
+    if (first.startSector > 63 && frontEnd > 63) {
         PartitionRecord gap = GapRecord(driveIndex, 63, false, 0);
-        gap.totalBytes = uint64_t{first.tableSector - 63} * kSector;
+        gap.totalBytes = (frontEnd - 63) * kSector;
         gap.freeBytes = gap.totalBytes;
         recs.push_front(gap);
     }
