@@ -1,0 +1,34 @@
+// A hostile disk: the input is its first sectors. The MBR/EBR walk, the GPT
+// reader and the volume probe must stay in bounds and terminate, also when
+// the drive claims to be far larger than what can be read.
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "disk/gpt.h"
+#include "disk/partition_table.h"
+#include "disk/volume_mount.h"
+#include "platform/block_device.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vantor;
+    if (size > (1u << 20)) return 0;
+    std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(data),
+                                 reinterpret_cast<const std::byte*>(data) + size);
+    bytes.resize((size + 511) / 512 * 512);
+    MemoryDevice dev(std::move(bytes));
+
+    for (uint64_t diskSize : {dev.size(), uint64_t{1} << 40}) {
+        PartitionList list;
+        uint32_t lastEbr = 0;
+        ReadPartitionTable(dev, diskSize, 0, list, &lastEbr);
+        PartitionList gpt;
+        ReadGptTable(dev, diskSize, 0, gpt);
+        if (list.records().size() > 4096 || gpt.records().size() > 4096) std::abort();
+        for (const auto& r : list.records()) {
+            uint64_t start = uint64_t{r.startSector} * 512;
+            if (start < dev.size()) ProbeVolume(dev, start, dev.size() - start);
+        }
+    }
+    return 0;
+}
