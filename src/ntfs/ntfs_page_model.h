@@ -1,0 +1,181 @@
+#pragma once
+// The NTFS result page without a window: where found items go in the folder
+// tree, what the file list shows, check marks between tree, list and items,
+// the totals, sorting and the page filter. The Qt view draws this and
+// forwards clicks; the CLI session drives it the same way.
+//
+// Not thread-safe, like FolderTree: found items arrive synchronously (the
+// GUI marshals them to its thread, the CLI session serialises them), and the
+// user-side calls happen while no scan is running.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/filter_criteria.h"
+#include "dialogs/folder_tree.h"
+#include "ntfs/ntfs_found_item.h"
+#include "ntfs/ntfs_scan.h"
+
+namespace vantor {
+
+// Tree images: the root, then the closed and open folder.
+inline constexpr int kNtfsRootImage = 0;
+inline constexpr int kNtfsFolderImage = 1;
+inline constexpr int kNtfsFolderOpenImage = 2;
+
+// What a tree node carries: its key and the foundItems indices listed in it.
+// The root's key is the page itself, so no folder record can match it.
+struct NtfsNodeData : FolderNodeData {
+    bool isRoot = false;
+    uint32_t key = 0;  // the folder's record number from the item's pathRecords
+    std::vector<uint32_t> items;
+    uint32_t checkedItems = 0;  // how many of items are ticked
+};
+
+enum class NtfsColumn : int {
+    Name = 0, Size = 1, Type = 2, Attributes = 3, Modified = 4, Created = 5, Accessed = 6
+};
+inline constexpr size_t kNtfsColumnCount = 7;
+
+struct NtfsColumnInfo {
+    const char* title;
+    int width;
+    bool rightAligned;
+};
+extern const std::array<NtfsColumnInfo, kNtfsColumnCount> kNtfsColumns;
+
+struct NtfsTotals {
+    uint64_t count = 0;
+    uint64_t bytes = 0;
+    bool operator==(const NtfsTotals&) const = default;
+};
+
+// One file-list row: the item's index in foundItems and the item.
+struct NtfsListRow {
+    uint32_t index = 0;
+    NtfsFoundItem* item = nullptr;
+};
+
+// What the page's window messages carry, as calls. Every method has an
+// empty default so a view overrides only what it repaints.
+class NtfsPageListener {
+public:
+    virtual ~NtfsPageListener() = default;
+    virtual void checkedTotalsChanged(const NtfsTotals&) {}  // 0x402
+    virtual void allTotalsChanged(const NtfsTotals&) {}      // 0x403
+    virtual void listTotalsChanged(const NtfsTotals&) {}     // 0x404
+    // A folder node was appended below its parent.
+    virtual void nodeAdded(FolderNode&) {}
+    // The list was refilled or re-sorted.
+    virtual void rowsReset() {}
+    // Check marks changed somewhere in the tree or the list.
+    virtual void checksChanged() {}
+};
+
+// Column and summary texts.
+std::string NtfsRootText(char driveLetter);  // "NTFS - Logical Disk (%c:)"
+std::string NtfsSizeText(uint64_t size);     // "%dB", "%0.1fKB", "%0.1fMB", "%0.1fGB"
+std::string NtfsAttributesText(uint32_t attributes, bool deleted);  // "H-C-Del-"
+// Local time "%d-%.2d-%.2d %.2d:%.2d:%.2d"; empty for 0 or an unusable value.
+std::string NtfsTimeText(uint64_t fileTime);
+// "%d files - %.2f Byte|KB|MB|GB".
+std::string NtfsSummaryText(const NtfsTotals& totals);
+// The headless stand-in for the shell's type name: "TXT File", "File".
+std::string NtfsDefaultTypeText(const std::string& name);
+
+class NtfsPageModel : public NtfsItemSink {
+public:
+    NtfsPageModel();
+    NtfsPageModel(const NtfsPageModel&) = delete;
+    NtfsPageModel& operator=(const NtfsPageModel&) = delete;
+
+    void setListener(NtfsPageListener* listener) { listener_ = listener; }
+    // The GUI passes the shell's type names; sorting by Type uses them too.
+    void setTypeNamer(std::function<std::string(const std::string&)> namer);
+
+    // Start of a scan: a fresh tree with the root "NTFS - Logical Disk (%c:)".
+    void begin(char driveLetter);
+    // End of a scan: the root is expanded and selected, and its list filled.
+    void finishScan();
+
+    // The scan's found-item message. Folders are not placed; items without
+    // path lists go to the root. The item stays owned by the engine.
+    void onFoundItem(NtfsFoundItem* item, uint32_t index) override;
+    // Returns the node the item was listed in, or null (a folder, a repeat).
+    FolderNode* placeItem(NtfsFoundItem& item, uint32_t index);
+
+    const FolderTree& tree() const { return tree_; }
+    FolderTree& tree() { return tree_; }
+    FolderNode* root() const { return tree_.root(); }
+    NtfsFoundItem* item(uint32_t index) const;
+    // The node the item is listed in; null when it was not placed.
+    FolderNode* nodeOfItem(uint32_t index) const;
+    static NtfsNodeData* nodeData(const FolderNode* node);
+
+    // The list.
+    void selectNode(FolderNode* node);  // refills the list (0x404)
+    FolderNode* selectedNode() const { return tree_.selected(); }
+    void refillList();
+    const std::vector<NtfsListRow>& rows() const { return rows_; }
+    std::string cellText(const NtfsFoundItem& item, NtfsColumn column) const;
+    std::array<std::string, kNtfsColumnCount> rowTexts(const NtfsFoundItem& item) const;
+    bool rowChecked(size_t row) const;
+    NtfsTotals listTotals() const { return listTotals_; }
+
+    // The page filter and its switch; changing either refills the list.
+    const FilterCriteria& pageFilter() const { return filter_; }
+    FilterCriteria& pageFilter() { return filter_; }
+    void setPageFilter(const FilterCriteria& criteria);
+    void setFilterEnabled(bool on);
+    bool filterEnabled() const { return filterOn_; }
+    bool passesPageFilter(const NtfsFoundItem& item) const;
+
+    // Check marks.
+    void setNodeChecked(FolderNode* node, bool on);
+    bool setRowChecked(size_t row, bool on);
+    // A list-row tick for any item, wherever it is listed.
+    bool setItemChecked(uint32_t index, bool on);
+    void checkAll(bool on);
+
+    NtfsTotals allTotals() const { return allTotals_; }
+    NtfsTotals checkedTotals() const { return checkedTotals_; }
+    std::string allSummaryText() const { return NtfsSummaryText(allTotals_); }
+    std::string checkedSummaryText() const { return NtfsSummaryText(checkedTotals_); }
+
+    // The ticked items in tree order (each node, then its children), each once.
+    std::vector<NtfsFoundItem*> collectSelection() const;
+
+    // A header click: sorts by that column, ascending first, then alternating.
+    void clickColumn(NtfsColumn column);
+    void sortRows(NtfsColumn column, bool ascending);
+
+    // Node texts below the root joined by "/"; "" for the root.
+    static std::string folderPath(const FolderNode* node);
+    // The nodes at such a path (same-named siblings all match); "" = root.
+    std::vector<FolderNode*> findFolders(const std::string& path) const;
+
+private:
+    // Every change of an item's tick goes through here, keeping the totals.
+    void setSelected(uint32_t index, bool on);
+    void checksDone();
+    void updateAncestors(FolderNode* node);
+    static bool anyChildChecked(const FolderNode& node);
+
+    FolderTree tree_;
+    std::vector<NtfsFoundItem*> items_;  // by foundItems index
+    std::vector<FolderNode*> itemNode_;  // by foundItems index
+    std::vector<NtfsListRow> rows_;
+    FilterCriteria filter_;
+    bool filterOn_ = false;
+    NtfsTotals allTotals_;
+    NtfsTotals checkedTotals_;
+    NtfsTotals listTotals_;
+    std::array<bool, kNtfsColumnCount> nextDescending_{};
+    std::function<std::string(const std::string&)> typeNamer_;
+    NtfsPageListener* listener_ = nullptr;
+};
+
+}  // namespace vantor
