@@ -1,5 +1,6 @@
 #include "dialogs/filter_criteria.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -67,7 +68,8 @@ CriteriaValidation ValidateSizeFields(const std::string& firstText, const std::s
     parseDecimal(firstText, first);
     parseDecimal(secondText, second);
     if (first == 0 && firstText != "0") return CriteriaValidation::StayOpenSilently;
-    if (static_cast<long long>(second) == 0 && secondText != "0")
+    // The integer part; std::trunc, since a huge text must not overflow a cast.
+    if (std::trunc(second) == 0 && secondText != "0")
         return CriteriaValidation::StayOpenSilently;
     if (secondShown && first > second) return CriteriaValidation::StartLargerThanEnd;
     return CriteriaValidation::Ok;

@@ -42,5 +42,13 @@ std::string SafeFileName(const std::string& name);
 // True when path lies on the same device (st_dev) as the given image or
 // block device file, e.g. a destination inside the scanned volume.
 bool SameFileSystemDevice(const std::string& path, const std::string& devicePath);
+// The same for one partition of devicePath, the bytes [startByte,
+// startByte + lengthBytes) of it: true when the file system holding path
+// (its nearest existing folder) lives on a block device that overlaps them:
+// the disk itself, a partition of that disk (/dev/sda1 while sda is
+// scanned), or a loop device (or its partitions) backed by the image file.
+// sysRoot is where sysfs is mounted (tests give a fake one).
+bool SameFileSystemDevice(const std::string& path, const std::string& devicePath, uint64_t startByte,
+                          uint64_t lengthBytes, const std::string& sysRoot = "/sys");
 
 }  // namespace vantor

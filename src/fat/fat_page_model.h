@@ -1,0 +1,212 @@
+#pragma once
+// The FAT result page without its windows: the folder tree the scan filled,
+// the rows of the selected folder with their seven column texts, the page
+// filter, sorting, check propagation between files and folders, the folder
+// and selection totals with their summary lines, and the rules of the
+// Recovery button. The Qt view and the CLI session sit on this one model;
+// the view only draws it and forwards clicks.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialogs/destination.h"
+#include "dialogs/filter_criteria.h"
+#include "dialogs/folder_tree.h"
+#include "fat/fat_records.h"
+#include "fat/fat_scan.h"
+#include "fat/fat_volume.h"
+
+namespace vantor {
+
+enum FatColumn : int {
+    kFatColName = 0,
+    kFatColSize = 1,
+    kFatColType = 2,
+    kFatColAttributes = 3,
+    kFatColModified = 4,
+    kFatColCreated = 5,
+    kFatColAccessed = 6,
+};
+inline constexpr int kFatColumnCount = 7;
+
+struct FatColumnSpec {
+    const char* title;
+    int width;
+    bool rightAligned;
+};
+inline constexpr std::array<FatColumnSpec, kFatColumnCount> kFatColumns{{
+    {"Name", 200, false},
+    {"Size", 80, true},
+    {"Type", 100, false},
+    {"Attributes", 100, false},
+    {"Date Modified", 150, false},
+    {"Date Created", 150, false},
+    {"Date Accessed", 150, false},
+}};
+
+// The page's two modes, as the shell creates it.
+inline constexpr int kFatPageModeDeleted = 10000;
+inline constexpr int kFatPageModeFormatted = 10002;
+
+// Menu command ids of the two view modes.
+enum class FatViewMode : int { Thumbnails = 32773, Details = 32774 };
+
+inline constexpr const char* kFatScanDeletedTitle = "Scanning Deleted Files ...";
+inline constexpr const char* kFatScanFormattedTitle = "Scanning Formated Drive ...";
+inline constexpr const char* kFatRecoveryTitle = "Recoverying Deleted Files ...";
+inline constexpr const char* kFatThumbnailTitle = "Viewing icon...";
+inline constexpr const char* kSelectFileToPreviewText = "Please select a file to preview.";
+
+// Size column: "%d Byte" below 1024, else "%.2f KB", or "%.2f MB" once the
+// KB figure exceeds 1024.
+std::string FatSizeText(uint64_t size);
+// "%d-%.2d-%.2d   %.2d:%.2d:%.2d" of a raw FAT date and time.
+std::string FatDateTimeText(uint16_t date, uint16_t time);
+// The access date carries no time: "%d-%.2d-%.2d   12:00:00".
+std::string FatAccessDateText(uint16_t date);
+// Summary line: "%d files - %.2f Byte|KB|MB|GB", dividing by 1024 while the
+// figure is at least 1024, at most three times.
+std::string FatTotalsText(uint64_t files, uint64_t bytes);
+
+// The Type column's text for a name. The system asks the shell; without one
+// the text is "<EXT> File" (upper-cased extension) or "File".
+using TypeNameProvider = std::function<std::string(const std::string& name)>;
+std::string DefaultFileTypeName(const std::string& name);
+
+// One column's sort key comparison (<0, 0, >0), ascending.
+int CompareFatRecords(const FatFoundFile& a, const FatFoundFile& b, int column,
+                      const std::string& typeA = {}, const std::string& typeB = {});
+
+struct FatTotals {
+    uint32_t files = 0;
+    // Kept in 64 bits: a tree of many large files passes 4 GiB.
+    uint64_t bytes = 0;
+};
+
+class FatPageModel {
+public:
+    // mode: kModeDeleted (10000) or kModeFormatted (10002).
+    explicit FatPageModel(int mode = kFatPageModeDeleted, FatKind kind = FatKind::Fat32);
+
+    int mode() const { return mode_; }
+    FatKind kind() const { return kind_; }
+    // The progress dialog's title for this page's scan.
+    const char* scanTitle() const;
+
+    // The scan fills this tree (root, folders with FatFolderFiles payloads).
+    FolderTree& tree() { return tree_; }
+    const FolderTree& tree() const { return tree_; }
+    // The scan's inputs from the application state: path filter, mask text
+    // chosen by the file-type group, the sector range relative to the
+    // partition start (0/0 when the state holds no range).
+    FatScanOptions scanOptions(const std::string& pathFilter, const std::string& ownMask,
+                               int fileTypeGroup, uint32_t rangeStart, uint32_t rangeEnd,
+                               uint32_t partitionStart) const;
+    // After the scan: lists the folder the tree has selected (the root),
+    // clears the selection totals.
+    void scanFinished();
+
+    // Browsing. Selecting a folder switches to Details and lists its records
+    // that pass the page filter (all of them while the switch is off), in
+    // found order; the folder totals count every record of it and below.
+    void selectFolder(FolderNode* node);
+    FolderNode* selectedFolder() const { return selectedFolder_; }
+    size_t rowCount() const { return rows_.size(); }
+    FatFoundFile* rowRecord(size_t row) const { return row < rows_.size() ? rows_[row].record : nullptr; }
+    std::string cellText(size_t row, int column) const;
+    bool rowChecked(size_t row) const;
+    // The row's index in the list as built, which is also its thumbnail's
+    // index: sorting moves rows, not their images.
+    size_t rowImageIndex(size_t row) const { return row < rows_.size() ? rows_[row].listIndex : 0; }
+    // The row that shows record, or rowCount() when it is not listed.
+    size_t rowOf(const FatFoundFile* record) const;
+
+    // Page filter and its switch. The filter's date starts as today.
+    FilterCriteria& pageFilter() { return filter_; }
+    const FilterCriteria& pageFilter() const { return filter_; }
+    bool filterEnabled() const { return filterOn_; }
+    // The Filter button follows the switch.
+    bool filterButtonEnabled() const { return filterOn_; }
+    // Turning the switch rebuilds the list when any criterion is set; true
+    // when it did.
+    bool setFilterEnabled(bool on);
+    // After the search dialog's OK on pageFilter(): rebuilds the list.
+    void filterEdited();
+    bool passesFilter(const FatFoundFile& record) const;
+
+    // Sorting. A header click sorts by that column; each column keeps its own
+    // direction, the first click descending, later clicks alternating.
+    void sortByHeader(int column);
+    void sort(int column, bool descending);
+    int sortColumn() const { return sortColumn_; }  // -1 while in found order
+    bool sortDescending() const { return sortDescending_; }
+
+    // Check propagation. A list check box: the record's selected, its folder
+    // checked (or unchecked when nothing of it stays ticked), then upwards.
+    void setRowChecked(size_t row, bool on);
+    // The same for a record of any folder (the CLI ticks by id).
+    void setFileChecked(FolderNode* node, FatFoundFile* record, bool on);
+    // A tree check box: the state goes down through the subtree (folders and
+    // records), then upwards: on checks every ancestor; off unchecks each
+    // ancestor that holds neither a checked child nor a selected record.
+    void setFolderChecked(FolderNode* node, bool on);
+    void checkAll(bool on);
+
+    FatTotals folderTotals() const { return folderTotals_; }
+    FatTotals selectionTotals() const { return selectionTotals_; }
+    std::string folderTotalsText() const { return FatTotalsText(folderTotals_.files, folderTotals_.bytes); }
+    std::string selectionTotalsText() const {
+        return FatTotalsText(selectionTotals_.files, selectionTotals_.bytes);
+    }
+    // Counts every record of node and below.
+    static FatTotals CountBelow(const FolderNode* node);
+    // Counts the selected records of the whole tree.
+    FatTotals countSelected() const;
+
+    // View mode. Choosing Thumbnails answers whether the thumbnail run must
+    // be made: only when the list was rebuilt since the last run.
+    FatViewMode viewMode() const { return viewMode_; }
+    bool setViewMode(FatViewMode mode);
+    void thumbnailsMade() { thumbnailsFor_ = listGeneration_; }
+    bool thumbnailsCurrent() const { return thumbnailsFor_ == listGeneration_; }
+
+    // Recovery button: nothing to do unless the root is checked.
+    bool canRecover() const;
+    // The whole rule, with the page's messages: nothing checked, or a
+    // destination on the scanned volume (letter or device identity).
+    DestinationCheck checkDestination(const std::string& destination, const PartitionRecord& scanned) const;
+
+    void setTypeNameProvider(TypeNameProvider provider);
+    std::string typeName(const FatFoundFile& record) const;
+
+private:
+    struct Row {
+        FatFoundFile* record = nullptr;
+        size_t listIndex = 0;
+    };
+    void rebuildRows();
+    void propagateUp(FolderNode* node);
+    void recountSelection() { selectionTotals_ = countSelected(); }
+
+    int mode_;
+    FatKind kind_;
+    FolderTree tree_;
+    FolderNode* selectedFolder_ = nullptr;
+    std::vector<Row> rows_;
+    FilterCriteria filter_;
+    bool filterOn_ = false;
+    int sortColumn_ = -1;
+    bool sortDescending_ = false;
+    std::array<bool, kFatColumnCount> nextDescending_{};
+    FatTotals folderTotals_;
+    FatTotals selectionTotals_;
+    FatViewMode viewMode_ = FatViewMode::Details;
+    uint64_t listGeneration_ = 0;
+    uint64_t thumbnailsFor_ = UINT64_MAX;
+    TypeNameProvider typeNames_;
+};
+
+}  // namespace vantor
