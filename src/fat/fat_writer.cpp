@@ -1,26 +1,276 @@
 #include "fat/fat_writer.h"
 
+#include <algorithm>
+#include <deque>
+
+#include "dialogs/overwrite.h"
+#include "dialogs/preview.h"
+#include "platform/device_table.h"
+#include "platform/output_file.h"
+
 namespace vantor {
 
-FatDataLayout LocateFatFileData(const CFatVolume&, const FatFoundFile&) { return {}; }
-uint32_t CountSelectedFatFiles(const FolderTree&) { return 0; }
-std::string FatRecoveryResult::failureSummary() const { return {}; }
+namespace {
 
-FatRecoveryResult RecoverFatFiles(const CFatVolume&, const FolderTree&, const std::string&, UserPrompt&,
-                                  ProgressFields&, std::atomic<bool>&) {
-    FatRecoveryResult r;
-    r.deviceError = kErrNotSupported;
-    return r;
+// Large requests keep both the source and the target streaming.
+constexpr size_t kCopyChunk = 4u << 20;
+
+void takeCluster(const CFatVolume& v, uint32_t c, uint64_t bytes, FatDataLayout& layout) {
+    const uint64_t off = v.clusterOffset(c);
+    if (!layout.extents.empty()) {
+        FatExtent& last = layout.extents.back();
+        if (last.offset + last.length == off) {
+            last.length += bytes;
+            layout.bytes += bytes;
+            return;
+        }
+    }
+    layout.extents.push_back({off, bytes});
+    layout.bytes += bytes;
 }
-FatRecoveryResult RecoverFatFiles(const PartitionRecord&, int, const FolderTree&, const std::string&,
-                                  UserPrompt&, ProgressFields&, std::atomic<bool>&) {
-    FatRecoveryResult r;
-    r.deviceError = kErrNotSupported;
-    return r;
+
+// Reads the layout's bytes in order, up to limit, handing each piece to sink.
+template <typename Sink>
+ErrorCode readLayout(const CFatVolume& v, const FatDataLayout& layout, uint64_t limit,
+                     const std::atomic<bool>* running, std::vector<std::byte>& buf, Sink&& sink) {
+    uint64_t done = 0;
+    for (const FatExtent& x : layout.extents) {
+        uint64_t pos = 0;
+        while (pos < x.length && done < limit) {
+            if (running && !running->load()) return kErrCancelled;
+            const uint64_t n = std::min<uint64_t>({x.length - pos, limit - done, kCopyChunk});
+            buf.resize(static_cast<size_t>(n));
+            if (ErrorCode err = v.readVolume(x.offset + pos, buf); err != kSuccess) return err;
+            if (ErrorCode err = sink(ByteSpan(buf)); err != kSuccess) return err;
+            pos += n;
+            done += n;
+        }
+        if (done >= limit) break;
+    }
+    return kSuccess;
 }
-ErrorCode ReadFatFileHead(const CFatVolume&, const FatFoundFile&, uint64_t, std::vector<std::byte>&,
-                          FatDataLayout*) {
-    return kErrNotSupported;
+
+}  // namespace
+
+FatDataLayout LocateFatFileData(const CFatVolume& v, const FatFoundFile& rec) {
+    FatDataLayout layout;
+    if (rec.size == 0) return layout;
+    const uint32_t first = rec.firstCluster;
+    if (!v.opened() || first < 2 || first > v.lastCluster()) {
+        layout.badFirstCluster = true;
+        return layout;
+    }
+    const uint64_t cb = v.clusterBytes();
+    uint64_t remaining = rec.size;
+    if (rec.origin == FatRecordOrigin::LostFolderScan) {
+        // The old FAT is gone: the file is taken as one run from its first cluster.
+        const uint64_t off = v.clusterOffset(first);
+        const uint64_t dataEnd = v.clusterOffset(v.lastCluster()) + cb;
+        uint64_t len = remaining;
+        if (off + len > dataEnd) {
+            len = dataEnd - off;
+            layout.cutAtVolumeEnd = true;
+        }
+        layout.extents.push_back({off, len});
+        layout.bytes = len;
+        return layout;
+    }
+    // The FAT is intact: after the first cluster, the file can only have
+    // lived in clusters that no live chain holds now.
+    layout.overwritten = v.fatEntry(first) != 0;
+    uint64_t n = std::min(remaining, cb);
+    takeCluster(v, first, n, layout);
+    remaining -= n;
+    for (uint32_t c = first + 1; remaining > 0 && c <= v.lastCluster() && c != 0; ++c) {
+        if (v.fatEntry(c) != 0) continue;
+        n = std::min(remaining, cb);
+        takeCluster(v, c, n, layout);
+        remaining -= n;
+    }
+    if (remaining > 0) layout.cutAtVolumeEnd = true;
+    return layout;
+}
+
+uint32_t CountSelectedFatFiles(const FolderTree& tree) {
+    uint32_t count = 0;
+    tree.walk([&](FolderNode& node) {
+        if (!node.checked) return false;
+        if (const auto* files = node.dataAs<FatFolderFiles>())
+            for (const auto& f : files->files)
+                if (f->selected) ++count;
+        return true;
+    });
+    return count;
+}
+
+std::string FatRecoveryResult::failureSummary() const {
+    std::string text;
+    for (const auto& line : failures) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+namespace {
+
+class Writer {
+public:
+    Writer(const CFatVolume& v, UserPrompt& p, ProgressFields& pr, std::atomic<bool>& r)
+        : vol_(v), prompt_(p), progress_(pr), running_(r), guard_(p) {}
+
+    FatRecoveryResult run(const FolderTree& tree, const std::string& destination);
+
+private:
+    void copyOne(const FatFoundFile& rec, const std::string& folder, const std::string& relFolder);
+    void fail(const std::string& line) {
+        result_.failures.push_back(line);
+        ++result_.failed;
+    }
+
+    const CFatVolume& vol_;
+    UserPrompt& prompt_;
+    ProgressFields& progress_;
+    std::atomic<bool>& running_;
+    OverwriteGuard guard_;
+    FatRecoveryResult result_;
+    uint32_t done_ = 0;
+    std::vector<std::byte> buf_;
+};
+
+FatRecoveryResult Writer::run(const FolderTree& tree, const std::string& destination) {
+    result_.total = CountSelectedFatFiles(tree);
+    progress_.m_nProgressTotal.store(result_.total);
+    progress_.m_nProgressPos.store(0);
+    guard_.startRun();
+
+    struct Item {
+        const FolderNode* node;
+        std::string rel;  // folder path below the destination, "/"-separated
+    };
+    std::deque<Item> queue;
+    if (tree.root()) queue.push_back({tree.root(), {}});
+    while (!queue.empty() && running_.load()) {
+        Item item = std::move(queue.front());
+        queue.pop_front();
+        if (!item.node->checked) continue;  // nothing below an unchecked node is visited
+        for (const auto& child : item.node->children()) {
+            std::string rel = item.rel.empty() ? SafeFileName(child->text)
+                                               : item.rel + "/" + SafeFileName(child->text);
+            queue.push_back({child.get(), std::move(rel)});
+        }
+        const auto* files = item.node->dataAs<FatFolderFiles>();
+        if (!files) continue;
+        const std::string folder = item.rel.empty() ? destination : JoinPath(destination, item.rel);
+        // Every checked folder is made, also one whose files were not ticked.
+        const bool folderOk = CreateFolderPath(folder) == kSuccess;
+        for (const auto& f : files->files) {
+            if (!f->selected) continue;
+            if (!running_.load()) break;
+            if (!folderOk) {
+                const std::string rel = item.rel.empty() ? f->nameText() : item.rel + "/" + f->nameText();
+                fail("Can not create file '" + rel + "'.");
+                progress_.m_nProgressPos.store(++done_);
+                continue;
+            }
+            copyOne(*f, folder, item.rel);
+        }
+    }
+    if (!running_.load()) result_.cancelled = true;
+    if (!result_.failures.empty())
+        prompt_.message(result_.failureSummary(), "Notice", MessageIcon::Information);
+    return result_;
+}
+
+void Writer::copyOne(const FatFoundFile& rec, const std::string& folder, const std::string& relFolder) {
+    const std::string name = SafeFileName(rec.nameText());
+    const std::string target = JoinPath(folder, name);
+    const std::string rel = relFolder.empty() ? name : relFolder + "/" + name;
+
+    switch (guard_.check(target, rec.nameText())) {
+    case OverwriteDecision::Stop:
+        running_.store(false);
+        return;
+    case OverwriteDecision::Skip:
+        ++result_.skipped;
+        progress_.m_nProgressPos.store(++done_);
+        return;
+    case OverwriteDecision::Write:
+        break;
+    }
+    progress_.setText(rec.nameText());
+    progress_.m_nProgressPos.store(done_);
+
+    OutputFile out;
+    if (out.create(target) != kSuccess) {
+        fail("Can not create file '" + rel + "'.");
+        progress_.m_nProgressPos.store(++done_);
+        return;
+    }
+    const FatDataLayout layout = LocateFatFileData(vol_, rec);
+    ErrorCode err = readLayout(vol_, layout, layout.bytes, &running_, buf_,
+                               [&](ByteSpan piece) { return out.write(piece); });
+    const ErrorCode closeErr = out.close();
+    if (err == kSuccess) err = closeErr;
+
+    if (err == kErrCancelled) fail("Can not recovery file '" + rel + "': stopped before the end.");
+    else if (err != kSuccess) fail("Can not recovery file '" + rel + "'.");
+    else if (layout.badFirstCluster) fail("Can not recovery file '" + rel + "': first cluster outside the volume.");
+    else if (layout.overwritten) fail("Can not recovery file '" + rel + "': overwritten.");
+    else if (layout.cutAtVolumeEnd) fail("Can not recovery file '" + rel + "': cut at the end of the volume.");
+    else ++result_.written;
+    progress_.m_nProgressPos.store(++done_);
+}
+
+}  // namespace
+
+FatRecoveryResult RecoverFatFiles(const CFatVolume& volume, const FolderTree& tree,
+                                  const std::string& destination, UserPrompt& prompt,
+                                  ProgressFields& progress, std::atomic<bool>& running) {
+    if (!volume.opened()) {
+        FatRecoveryResult r;
+        r.deviceError = volume.openError() ? volume.openError() : kErrInvalidDrive;
+        prompt.message(kFatCannotReadDevice, "Error", MessageIcon::Error);
+        return r;
+    }
+    Writer w(volume, prompt, progress, running);
+    return w.run(tree, destination);
+}
+
+FatRecoveryResult RecoverFatFiles(const PartitionRecord& record, int fatKind, const FolderTree& tree,
+                                  const std::string& destination, UserPrompt& prompt,
+                                  ProgressFields& progress, std::atomic<bool>& running) {
+    DevicePtr dev;
+    if (ErrorCode err = DeviceTable::Global().openDrive(record.diskIndex, Access::Read, dev); err != kSuccess) {
+        FatRecoveryResult r;
+        r.deviceError = err;
+        prompt.message(kFatCannotOpenDevice, "Error", MessageIcon::Error);
+        return r;
+    }
+    if (uint64_t{record.startSector} * 512 >= dev->size()) {
+        FatRecoveryResult r;
+        r.deviceError = kErrSeek;
+        prompt.message(kFatCannotAccessDevice, "Error", MessageIcon::Error);
+        return r;
+    }
+    const auto volume = OpenFatVolume(dev, record.startSector, record.driveLetter, fatKind);
+    return RecoverFatFiles(*volume, tree, destination, prompt, progress, running);
+}
+
+ErrorCode ReadFatFileHead(const CFatVolume& volume, const FatFoundFile& record, uint64_t maxBytes,
+                          std::vector<std::byte>& out, FatDataLayout* layoutOut) {
+    out.clear();
+    if (!volume.opened()) return volume.openError() ? volume.openError() : kErrInvalidDrive;
+    const FatDataLayout layout = LocateFatFileData(volume, record);
+    if (layoutOut) *layoutOut = layout;
+    // A picture preview reads the whole file; a hostile size must not allocate without bound.
+    const uint64_t limit = std::min<uint64_t>({maxBytes, record.size, kMaxPicturePreviewBytes});
+    out.reserve(static_cast<size_t>(std::min(limit, layout.bytes)));
+    std::vector<std::byte> buf;
+    return readLayout(volume, layout, limit, nullptr, buf, [&](ByteSpan piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return kSuccess;
+    });
 }
 
 }  // namespace vantor
