@@ -1,0 +1,235 @@
+#include "shell/ui/drive_browser.h"
+
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QPainter>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "platform/device_table.h"
+#include "shell/page_ids.h"
+#include "shell/ui/drive_browser_model.h"
+#include "shell/ui/page_commands.h"
+#include "shell/ui/skin.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/tolam_app.h"
+#include "shell/ui/usage_chart.h"
+
+namespace vantor::ui {
+
+namespace {
+
+enum ItemKind { kRootItem = 0, kDriveItem = 1, kPartitionItem = 2 };
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIndexRole = Qt::UserRole + 1;
+
+const QRect kPanelRect = WinRect(448, 130, 744, 220);
+const QRect kChartRect = WinRect(470, 210, 699, 310);
+
+QIcon TreeImage(int index) {
+    const QPixmap strip = SkinPixmap(165);
+    return QIcon(strip.copy(index * 16, 0, 16, 16));
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+CDriveBrowser::CDriveBrowser(CTolamApp& app, int mode, QWidget* parent) : QWidget(parent), app_(app), mode_(mode) {
+    setObjectName(QStringLiteral("DriveBrowser"));
+    home_ = new CSkinButton(QStringLiteral("Home"), this, WinRect(13, 9, 143, 103), 1021);
+    home_->SetFaces(156, 140, 294, 156);
+    help_ = new CSkinButton(QStringLiteral("Help"), this, WinRect(468, 9, 598, 103), 1022);
+    help_->SetFaces(139, 138, 293, 139);
+    about_ = new CSkinButton(QStringLiteral("About"), this, WinRect(623, 9, 753, 103), 10221);
+    about_->SetFaces(220, 219, 292, 220);
+    properties_ = new CSkinButton(QStringLiteral("Properties"), this, WinRect(120, 17, 120, 17), 10211);
+    properties_->SetFaces(218, 221, 262, 218);
+    option_ = new CSkinButton(QStringLiteral("Option"), this, WinRect(15, 415, 130, 447), 1023);
+    option_->SetFaces(164, 163, 211, 166);
+    back_ = new CSkinButton(QStringLiteral("Back"), this, WinRect(470, 420, 562, 452), 1024);
+    back_->SetFaces(160, 159, 210, 159);
+    next_ = new CSkinButton(QStringLiteral("Next"), this, WinRect(630, 420, 722, 452), 1025);
+    next_->SetFaces(162, 161, 209, 167);
+    openImage_ = new CSkinButton(QStringLiteral("Open disk image..."), this, WinRect(145, 415, 305, 447), 1027);
+    openImage_->SetFaces(417, 418, 419, 420);
+    next_->setEnabled(false);
+    option_->setEnabled(false);
+
+    connect(home_, &QAbstractButton::clicked, this, [this] { GoHome(this); });
+    connect(help_, &QAbstractButton::clicked, this, [] { ShowHelp(); });
+    connect(about_, &QAbstractButton::clicked, this, [this] { ShowProductPage(this); });
+    connect(back_, &QAbstractButton::clicked, this, [this] { GoBackToStart(this); });
+    connect(next_, &QAbstractButton::clicked, this, [this] { GoNext(this, mode_); });
+    connect(option_, &QAbstractButton::clicked, this, [this] { OnOption(); });
+    connect(openImage_, &QAbstractButton::clicked, this, [this] { OnOpenImage(); });
+
+    tree_ = new QTreeWidget(this);
+    tree_->setObjectName(QStringLiteral("DriveTree"));
+    tree_->setGeometry(WinRect(39, 147, 356, 390));
+    tree_->setHeaderHidden(true);
+    tree_->setRootIsDecorated(true);
+    tree_->setDragDropMode(QAbstractItemView::NoDragDrop);
+    tree_->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree_->setFrameShape(QFrame::NoFrame);
+    tree_->setFont(SkinFont(8));
+    tree_->setIconSize(QSize(16, 16));
+    tree_->setIndentation(18);
+    tree_->setFocusPolicy(Qt::StrongFocus);
+    tree_->setStyleSheet(QStringLiteral(
+        "QTreeWidget { background: #FFFFFF; color: #12263F; outline: 0; }"
+        "QTreeWidget::item { height: 22px; padding-left: 2px; }"
+        "QTreeWidget::item:selected { background: #D4F1EE; color: #0A1A33; }"
+        "QTreeWidget::item:selected:!active { background: #D4F1EE; color: #0A1A33; }"
+        "QTreeWidget::item:hover:!selected { background: #EEF5FA; }"));
+    connect(tree_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item, QTreeWidgetItem*) { OnSelectionChanged(item); });
+
+    FillTree();
+    // After the page is up, as the window's creation does it.
+    QTimer::singleShot(0, this, [this] { AdministratorCheck(this, ProbeDriveZero()); });
+}
+
+void CDriveBrowser::FillTree() {
+    inventory_.Refresh();
+    selectedPartition_ = nullptr;
+    selectedDrive_ = nullptr;
+    selectedDriveItem_ = nullptr;
+    {
+        const QSignalBlocker block(tree_);
+        tree_->clear();
+    }
+    auto* root = new QTreeWidgetItem(QStringList{QStringLiteral("My Computer")});
+    root->setIcon(0, TreeImage(0));
+    root->setData(0, kKindRole, kRootItem);
+    tree_->addTopLevelItem(root);
+    int items = 1;
+    for (const BrowserDrive& d : BuildBrowserTree(inventory_, mode_)) {
+        auto* driveItem = new QTreeWidgetItem(root, QStringList{Q(DriveItemText(inventory_.drive(d.drive)))});
+        driveItem->setIcon(0, TreeImage(1));
+        driveItem->setData(0, kKindRole, kDriveItem);
+        driveItem->setData(0, kIndexRole, d.drive);
+        ++items;
+        for (int p : d.partitions) {
+            auto* part = new QTreeWidgetItem(driveItem, QStringList{Q(PartitionItemText(inventory_.partition(p)))});
+            part->setIcon(0, TreeImage(2));
+            part->setData(0, kKindRole, kPartitionItem);
+            part->setData(0, kIndexRole, p);
+            ++items;
+        }
+    }
+    if (items >= 2) {
+        tree_->setCurrentItem(root);
+        root->setExpanded(true);
+        for (int i = 0; i < root->childCount(); ++i) root->child(i)->setExpanded(true);
+    }
+    OnSelectionChanged(tree_->currentItem());
+}
+
+int CDriveBrowser::ChildCount(const QTreeWidgetItem* driveItem) const {
+    return driveItem ? driveItem->childCount() : 0;
+}
+
+void CDriveBrowser::OnSelectionChanged(QTreeWidgetItem* item) {
+    const int kind = item ? item->data(0, kKindRole).toInt() : kRootItem;
+    selectedPartition_ = nullptr;
+    selectedDrive_ = nullptr;
+    selectedDriveItem_ = nullptr;
+    if (item && kind == kPartitionItem) {
+        const PartitionRecord& r = inventory_.partition(item->data(0, kIndexRole).toInt());
+        selectedPartition_ = &r;
+        selStart_ = r.startSector;
+        selEnd_ = static_cast<uint32_t>(r.endSector());
+        app_.state().selectPartition(r);
+        next_->setEnabled(true);
+        option_->setEnabled(true);
+    } else {
+        if (item && kind == kDriveItem) {
+            selectedDrive_ = &inventory_.drive(item->data(0, kIndexRole).toInt());
+            selectedDriveItem_ = item;
+        }
+        next_->setEnabled(false);
+        option_->setEnabled(false);
+    }
+    update(kPanelRect.united(kChartRect).adjusted(-4, -4, 4, 4));
+}
+
+QStringList CDriveBrowser::panelTexts() const {
+    std::vector<PanelLine> lines;
+    if (selectedPartition_) {
+        lines = PartitionPanelLines(*selectedPartition_);
+    } else if (selectedDrive_) {
+        lines = DrivePanelLines(*selectedDrive_, ChildCount(selectedDriveItem_));
+    }
+    QStringList out;
+    for (const PanelLine& l : lines) out << Q(l.text);
+    return out;
+}
+
+void CDriveBrowser::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.drawPixmap(-1, 0, SkinPixmap(213, QSize(772, 107)));
+    p.drawPixmap(-1, 107, SkinPixmap(151, QSize(772, 371)));
+
+    std::vector<PanelLine> lines;
+    std::vector<ChartSlice> slices;
+    if (selectedPartition_) {
+        lines = PartitionPanelLines(*selectedPartition_);
+        slices = PartitionChart(*selectedPartition_);
+    } else if (selectedDrive_) {
+        const int children = ChildCount(selectedDriveItem_);
+        lines = DrivePanelLines(*selectedDrive_, children);
+        std::vector<const PartitionRecord*> records;
+        for (int i = 0; i < children; ++i) {
+            records.push_back(&inventory_.partition(selectedDriveItem_->child(i)->data(0, kIndexRole).toInt()));
+        }
+        slices = DriveChart(*selectedDrive_, records);
+    }
+    p.setFont(SkinFont(8));
+    p.setPen(kSkinInk);
+    const QFontMetrics fm(p.font());
+    for (const PanelLine& l : lines) {
+        const int right = l.x < 160 ? kPanelRect.left() + 158 : kPanelRect.right();
+        const QRect box(kPanelRect.left() + l.x, kPanelRect.top() + l.y, right - kPanelRect.left() - l.x, fm.height());
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop, fm.elidedText(Q(l.text), Qt::ElideRight, box.width()));
+    }
+    if (!slices.empty()) p.drawPixmap(kChartRect.topLeft(), RenderUsageChart(slices, kChartRect.size()));
+}
+
+void CDriveBrowser::OnOption() {
+    if (!selectedPartition_) return;
+    // Mode 10000/10002: the quick-search criteria; 10003: the raw options,
+    // which come with the raw engine.
+}
+
+void CDriveBrowser::OnOpenImage() {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open disk image"), QString(),
+                                                      QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso);;All files (*)"));
+    if (path.isEmpty()) return;
+    OpenDiskImage(path);
+}
+
+bool CDriveBrowser::OpenDiskImage(const QString& path) {
+    QString error;
+    if (!app_.AttachImage(path, error)) {
+        ShowMessage(this, error, QStringLiteral("Error"), MessageIcon::Error);
+        return false;
+    }
+    FillTree();
+    update();
+    return true;
+}
+
+ErrorCode CDriveBrowser::ProbeDriveZero() {
+    DevicePtr device;
+    // Opened and closed again at once: nothing is ever written here.
+    return DeviceTable::Global().openDrive(0, Access::ReadWrite, device);
+}
+
+void CDriveBrowser::AdministratorCheck(QWidget* parent, ErrorCode probeResult) {
+    if (probeResult != kErrAccessDenied) return;
+    ShowMessage(parent, QStringLiteral("Please run this product as Administrator!"), QStringLiteral("Information"),
+                MessageIcon::Information);
+}
+
+}  // namespace vantor::ui

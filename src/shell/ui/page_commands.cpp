@@ -1,0 +1,94 @@
+#include "shell/ui/page_commands.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "shell/page_ids.h"
+#include "shell/ui/about_dialog.h"
+#include "shell/ui/home_view.h"
+#include "shell/ui/window_message.h"
+
+namespace vantor::ui {
+
+namespace {
+
+MessageHook& MessageHookSlot() {
+    static MessageHook hook;
+    return hook;
+}
+
+std::function<void(const QUrl&)>& OpenHookSlot() {
+    static std::function<void(const QUrl&)> hook;
+    return hook;
+}
+
+}  // namespace
+
+void ShowMessage(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) {
+    if (MessageHookSlot()) {
+        MessageHookSlot()(parent, text, caption, icon);
+        return;
+    }
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+        case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MessageIcon::None: break;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void SetMessageHook(MessageHook hook) { MessageHookSlot() = std::move(hook); }
+
+void OpenDocument(const QUrl& url) {
+    if (url.isEmpty()) return;
+    if (OpenHookSlot()) {
+        OpenHookSlot()(url);
+        return;
+    }
+    QDesktopServices::openUrl(url);
+}
+
+void SetOpenDocumentHook(std::function<void(const QUrl&)> hook) { OpenHookSlot() = std::move(hook); }
+
+CHomeView* HostOf(QWidget* page) {
+    for (QWidget* w = page; w; w = w->parentWidget()) {
+        if (auto* host = qobject_cast<CHomeView*>(w)) return host;
+    }
+    return nullptr;
+}
+
+void RequestPage(QWidget* page, int pageNumber, int mode) {
+    SendWindowMessage(HostOf(page), kMsgSwitchPage, pageNumber, mode);
+}
+
+void GoHome(QWidget* page) { RequestPage(page, kPageStart, 0); }
+void GoBackToStart(QWidget* page) { RequestPage(page, kPageStart, 1); }
+void GoBackToBrowser(QWidget* page, int mode) { RequestPage(page, kPageDriveBrowser, mode); }
+void GoNext(QWidget* page, int mode) { RequestPage(page, kPageResult, mode); }
+
+QString HelpIndexPath() {
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/help/index.html");
+    if (QFileInfo::exists(beside)) return beside;
+    return QStringLiteral(VANTOR_SOURCE_HELP_DIR "/index.html");
+}
+
+void ShowHelp() { OpenDocument(QUrl::fromLocalFile(HelpIndexPath())); }
+
+void ShowProductPage(QWidget* parent) {
+    CAboutDialog about(parent);
+    about.exec();
+}
+
+QUrl ProductHomePage() { return {}; }
+
+}  // namespace vantor::ui

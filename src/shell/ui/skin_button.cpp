@@ -1,0 +1,84 @@
+#include "shell/ui/skin_button.h"
+
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "shell/ui/skin.h"
+
+namespace vantor::ui {
+
+CSkinButton::CSkinButton(const QString& caption, QWidget* parent, const QRect& rect, int commandId)
+    : QAbstractButton(parent), commandId_(commandId) {
+    setText(caption);
+    setAccessibleName(caption);
+    setObjectName(caption);
+    setGeometry(rect);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+    setCursor(Qt::PointingHandCursor);
+    show();
+}
+
+void CSkinButton::SetFaces(int normal, int pressed, int hover, int disabled) {
+    faces_[0] = normal;
+    faces_[1] = pressed ? pressed : normal;
+    faces_[2] = hover ? hover : normal;
+    faces_[3] = disabled ? disabled : normal;
+    loaded_ = true;
+    update();
+}
+
+CSkinButton::Face CSkinButton::currentFace() const {
+    if (!isEnabled()) return Face::Disabled;
+    if (isDown()) return Face::Pressed;
+    if (hovered_) return Face::Hover;
+    return Face::Normal;
+}
+
+int CSkinButton::faceNumber(Face face) const { return faces_[static_cast<int>(face)]; }
+
+int CSkinButton::currentFaceNumber() const { return loaded_ ? faceNumber(currentFace()) : 0; }
+
+QSize CSkinButton::sizeHint() const {
+    if (!loaded_) return {};
+    return SkinPixmap(faces_[0]).size();
+}
+
+void CSkinButton::paintEvent(QPaintEvent*) {
+    if (!loaded_) return;
+    const QPixmap face = SkinPixmap(currentFaceNumber());
+    if (face.isNull()) return;
+    QPainter painter(this);
+    // Unscaled, clipped to the button, as the face bitmap is blitted.
+    painter.drawPixmap(QPoint(0, 0), face, QRect(QPoint(0, 0), size()));
+}
+
+void CSkinButton::setHovered(bool on) {
+    if (hovered_ == on) return;
+    hovered_ = on;
+    update();
+}
+
+void CSkinButton::enterEvent(QEnterEvent* event) {
+    setHovered(true);
+    QAbstractButton::enterEvent(event);
+}
+
+void CSkinButton::leaveEvent(QEvent* event) {
+    setHovered(false);
+    QAbstractButton::leaveEvent(event);
+}
+
+void CSkinButton::mouseMoveEvent(QMouseEvent* event) {
+    setHovered(rect().contains(event->position().toPoint()));
+    QAbstractButton::mouseMoveEvent(event);
+}
+
+void CSkinButton::changeEvent(QEvent* event) {
+    // A button disabled under the mouse gets no leave event.
+    if (event->type() == QEvent::EnabledChange && !isEnabled()) hovered_ = false;
+    QAbstractButton::changeEvent(event);
+}
+
+}  // namespace vantor::ui
