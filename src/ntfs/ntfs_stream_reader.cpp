@@ -1,0 +1,149 @@
+// Reading a non-resident $DATA stream: runs in VCN order, sparse runs and
+// unmapped stretches as zeros, compressed streams one compression unit at a
+// time.
+#include <algorithm>
+
+#include "ntfs/mft_record_parser.h"
+#include "platform/lznt1.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr uint64_t kChunk = 1u << 20;
+constexpr uint64_t kMax = ~uint64_t{0};
+
+uint64_t MulSat(uint64_t a, uint64_t b) { return (b != 0 && a > kMax / b) ? kMax : a * b; }
+uint64_t AddSat(uint64_t a, uint64_t b) { return a > kMax - b ? kMax : a + b; }
+
+class StreamReader {
+public:
+    StreamReader(BlockDevice& device, uint64_t base, uint32_t cs, const NtfsDataStream& s,
+                 const std::function<ErrorCode(ByteSpan)>& sink)
+        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink) {}
+
+    ErrorCode plain(uint64_t length) {
+        uint64_t produced = 0;
+        size_t run = 0;
+        const std::vector<NtfsRun>& runs = stream_.runs;
+        while (produced < length) {
+            while (run < runs.size() && MulSat(AddSat(runs[run].vcn, runs[run].length), cs_) <= produced) ++run;
+            uint64_t end = length;
+            if (run >= runs.size() || MulSat(runs[run].vcn, cs_) > produced) {
+                // Not mapped by any run: zeros up to the next run.
+                if (run < runs.size()) end = std::min(end, MulSat(runs[run].vcn, cs_));
+                status_ = kErrHandleEof;
+                if (ErrorCode rc = zeros(end - produced)) return rc;
+                produced = end;
+                continue;
+            }
+            const NtfsRun& r = runs[run];
+            end = std::min(end, MulSat(AddSat(r.vcn, r.length), cs_));
+            if (r.sparse) {
+                if (ErrorCode rc = zeros(end - produced)) return rc;
+                produced = end;
+                continue;
+            }
+            // Past the initialized size the stream reads as zeros.
+            const uint64_t valid = std::min(end, std::max(produced, stream_.initializedSize));
+            if (valid > produced) {
+                const uint64_t into = produced - MulSat(r.vcn, cs_);
+                const uint64_t pos = AddSat(base_, AddSat(MulSat(r.lcn, cs_), into));
+                if (ErrorCode rc = copy(pos, valid - produced)) return rc;
+            }
+            if (end > valid)
+                if (ErrorCode rc = zeros(end - valid)) return rc;
+            produced = end;
+        }
+        return status_;
+    }
+
+    ErrorCode compressed(uint64_t length) {
+        const uint64_t unitClusters = stream_.compressionUnitClusters;
+        const uint64_t unitBytes = unitClusters * cs_;
+        std::vector<std::byte> packed;
+        std::vector<std::byte> unit(static_cast<size_t>(unitBytes));
+        size_t run = 0;
+        const std::vector<NtfsRun>& runs = stream_.runs;
+        for (uint64_t produced = 0, vcn0 = 0; produced < length; vcn0 += unitClusters) {
+            const uint64_t vcnEnd = vcn0 + unitClusters;
+            while (run < runs.size() && AddSat(runs[run].vcn, runs[run].length) <= vcn0) ++run;
+            // Allocated clusters of this unit, in VCN order.
+            packed.clear();
+            uint64_t allocated = 0;
+            uint64_t mapped = 0;
+            for (size_t i = run; i < runs.size() && runs[i].vcn < vcnEnd; ++i) {
+                const uint64_t from = std::max(runs[i].vcn, vcn0);
+                const uint64_t to = std::min(AddSat(runs[i].vcn, runs[i].length), vcnEnd);
+                mapped += to - from;
+                if (runs[i].sparse) continue;
+                const size_t at = packed.size();
+                packed.resize(at + static_cast<size_t>((to - from) * cs_));
+                const uint64_t pos = AddSat(base_, MulSat(AddSat(runs[i].lcn, from - runs[i].vcn), cs_));
+                if (ErrorCode rc = device_.readAt(pos, MutableByteSpan(packed).subspan(at))) return rc;
+                allocated += to - from;
+            }
+            if (mapped < unitClusters) status_ = kErrHandleEof;
+            std::fill(unit.begin(), unit.end(), std::byte{0});
+            if (allocated == unitClusters) {
+                std::copy(packed.begin(), packed.end(), unit.begin());  // stored raw
+            } else if (allocated != 0) {
+                size_t out = 0;
+                if (Lznt1Decompress(packed, unit, out) != kSuccess) status_ = kErrInvalidParameter;
+            }
+            const uint64_t n = std::min(unitBytes, length - produced);
+            if (ErrorCode rc = sink_(ByteSpan(unit).first(static_cast<size_t>(n)))) return rc;
+            produced += n;
+        }
+        return status_;
+    }
+
+private:
+    ErrorCode zeros(uint64_t n) {
+        if (zeroBuf_.empty()) zeroBuf_.assign(static_cast<size_t>(kChunk), std::byte{0});
+        while (n > 0) {
+            const size_t step = static_cast<size_t>(std::min(n, kChunk));
+            if (ErrorCode rc = sink_(ByteSpan(zeroBuf_).first(step))) return rc;
+            n -= step;
+        }
+        return kSuccess;
+    }
+    ErrorCode copy(uint64_t pos, uint64_t n) {
+        if (buf_.empty()) buf_.resize(static_cast<size_t>(std::min(n, kChunk)));
+        while (n > 0) {
+            const size_t step = static_cast<size_t>(std::min<uint64_t>(n, kChunk));
+            if (buf_.size() < step) buf_.resize(step);
+            MutableByteSpan piece = MutableByteSpan(buf_).first(step);
+            if (ErrorCode rc = device_.readAt(pos, piece)) return rc;
+            if (ErrorCode rc = sink_(piece)) return rc;
+            pos += step;
+            n -= step;
+        }
+        return kSuccess;
+    }
+
+    BlockDevice& device_;
+    uint64_t base_;
+    uint64_t cs_;
+    const NtfsDataStream& stream_;
+    const std::function<ErrorCode(ByteSpan)>& sink_;
+    std::vector<std::byte> buf_;
+    std::vector<std::byte> zeroBuf_;
+    ErrorCode status_ = kSuccess;
+};
+
+}  // namespace
+
+ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
+                         const NtfsDataStream& stream, uint64_t length,
+                         const std::function<ErrorCode(ByteSpan)>& sink) {
+    if (clusterSize == 0) return kErrInvalidParameter;
+    StreamReader reader(device, partitionOffset, clusterSize, stream, sink);
+    // NTFS compresses only with clusters up to 4 KiB, in units of 16 clusters.
+    if (stream.compressed && stream.compressionUnitClusters != 0 && clusterSize <= 4096 &&
+        stream.compressionUnitClusters <= 16)
+        return reader.compressed(length);
+    return reader.plain(length);
+}
+
+}  // namespace vantor

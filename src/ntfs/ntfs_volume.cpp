@@ -1,0 +1,211 @@
+// Device, geometry, the in-memory MFT, and reading items back.
+#include <algorithm>
+
+#include "ntfs/ntfs_volume_impl.h"
+#include "platform/device_table.h"
+
+namespace vantor {
+
+namespace {
+
+// No MFT on a disk this engine reads comes near this; a hostile size must
+// not make it allocate more.
+constexpr uint64_t kMaxMftBytes = uint64_t{4} << 30;
+
+}  // namespace
+
+CNtfsVolume::CNtfsVolume() : impl_(std::make_unique<Impl>()) {}
+CNtfsVolume::~CNtfsVolume() = default;
+
+bool CNtfsVolume::OpenDevice(const std::string& name, bool isPhysical) {
+    device_.reset();
+    devicePath_.clear();
+    DeviceTable& table = DeviceTable::Global();
+    std::string path;
+    if (isPhysical) {
+        path = "\\\\.\\" + name;
+        if (auto number = ParsePhysicalDriveName(path))
+            if (auto drive = table.drive(*number)) devicePath_ = drive->path;
+    } else {
+        if (name.empty()) return false;
+        path = VolumeName(name[0]);
+        if (auto volume = table.volume(name[0]))
+            if (auto drive = table.drive(volume->driveNumber)) devicePath_ = drive->path;
+    }
+    DevicePtr device;
+    if (table.open(path, Access::Read, device) != kSuccess || !device) {
+        devicePath_.clear();
+        return false;
+    }
+    device_ = std::move(device);
+    return true;
+}
+
+void CNtfsVolume::AttachDevice(DevicePtr device, std::string filePath) {
+    device_ = std::move(device);
+    devicePath_ = std::move(filePath);
+}
+
+void CNtfsVolume::SetPartitionStart(uint32_t startSector, uint32_t bytesPerSector) {
+    partitionStartSector_ = startSector;
+    bytesPerSector_ = bytesPerSector;
+}
+
+void CNtfsVolume::SetScanRange(uint32_t firstSector, uint32_t lastSector) {
+    scanFirstSector_ = firstSector;
+    scanLastSector_ = lastSector;
+}
+
+ErrorCode CNtfsVolume::CheckBootSector(MutableByteSpan buffer) {
+    isNtfs_ = false;
+    if (!device_) return kErrInvalidDrive;
+    if (buffer.size() < 512) return kErrInvalidParameter;
+    if (ErrorCode rc = device_->readAt(NtfsVolumeAccess::partitionOffset(*this), buffer.first(512))) return rc;
+    if (!IsNtfsBootSector(buffer)) return kErrInvalidDrive;
+    isNtfs_ = true;
+    return kSuccess;
+}
+
+void NtfsVolumeAccess::takeGeometry(CNtfsVolume& v, ByteSpan boot) {
+    const NtfsBootGeometry g = DecodeNtfsBoot(boot);
+    v.clusterSize_ = g.clusterSize;
+    v.recordSize_ = g.recordSize;
+    v.mftLcn_ = g.mftLcn;
+}
+
+ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
+    if (!device_) return kErrNoImage;
+    CMftRecordParser parser;
+    const uint64_t base = NtfsVolumeAccess::partitionOffset(*this);
+    if (ErrorCode rc = parser.SetGeometry(base, recordSize_, clusterSize_)) return rc;
+    if (mftLcn > (~uint64_t{0} - base) / clusterSize_) return kErrHandleEof;
+    const uint64_t mftStart = base + mftLcn * clusterSize_;
+    std::vector<std::byte> record0(recordSize_);
+    if (ErrorCode rc = device_->readAt(mftStart, record0)) return rc;
+
+    parser.Attach(device_.get(), nullptr);
+    parser.SetMemoryLimit(std::min(kMaxMftBytes, device_->size()));
+    // $MFT's own extension records lie in its first extent.
+    parser.SetRecordFetcher([this, mftStart](uint64_t n, std::vector<std::byte>& out) {
+        if (n == 0 || n > 0xFFFF) return false;
+        out.resize(recordSize_);
+        return device_->readAt(mftStart + n * recordSize_, out) == kSuccess;
+    });
+    const ErrorCode rc = parser.ParseRecord(record0, true);
+    if (rc != kSuccess && rc != kErrHandleEof) return rc;
+    const std::u16string& name = parser.fileName().name;
+    if (name.size() < 4 || name.compare(0, 4, u"$MFT") != 0) return kErrBadMftRecord;
+
+    MftImage image;
+    image.bytes = parser.takeData();
+    image.recordCount = static_cast<uint32_t>(std::min<uint64_t>(image.bytes.size() / recordSize_, 0xFFFFFFFFu));
+    mftImageLength_ = image.bytes.size();
+    std::vector<std::pair<uint64_t, uint64_t>> extents;
+    uint64_t covered = 0;
+    for (const NtfsRun& run : parser.dataStream().runs) {
+        if (covered >= mftImageLength_) break;
+        const uint64_t take = std::min(std::min(run.length, mftImageLength_) * clusterSize_, mftImageLength_ - covered);
+        if (!run.sparse && run.lcn < (~uint64_t{0} >> 1) / clusterSize_)
+            extents.emplace_back(run.lcn * clusterSize_, run.lcn * clusterSize_ + take);
+        covered += take;
+    }
+    mftLcn_ = mftLcn;
+    std::lock_guard lock(lock_);
+    impl_->mftExtents = std::move(extents);
+    impl_->images.push_back(std::move(image));
+    return kSuccess;
+}
+
+void CNtfsVolume::Reset() {
+    std::lock_guard lock(lock_);
+    impl_ = std::make_unique<Impl>();
+    device_.reset();
+    devicePath_.clear();
+    foundItems_.clear();
+    selection_.clear();
+    folderCounter_ = 0;
+    mftImageLength_ = 0;
+    formattedFound_ = 0;
+    isNtfs_ = false;
+}
+
+size_t CNtfsVolume::imageCount() const {
+    std::lock_guard lock(lock_);
+    return impl_->images.size();
+}
+
+uint32_t CNtfsVolume::recordCount(size_t image) const {
+    std::lock_guard lock(lock_);
+    return image < impl_->images.size() ? impl_->images[image].recordCount : 0;
+}
+
+ByteSpan NtfsVolumeAccess::record(const CNtfsVolume& v, size_t image, uint64_t index) {
+    if (image >= v.impl_->images.size() || v.recordSize_ == 0) return {};
+    const MftImage& img = v.impl_->images[image];
+    if (index >= img.recordCount) return {};
+    return ByteSpan(img.bytes).subspan(static_cast<size_t>(index) * v.recordSize_, v.recordSize_);
+}
+
+NtfsRecordFetcher NtfsVolumeAccess::fetcher(const CNtfsVolume& v, size_t image) {
+    return [&v, image](uint64_t number, std::vector<std::byte>& out) {
+        if (image >= v.impl_->images.size()) return false;
+        const MftImage& img = v.impl_->images[image];
+        uint64_t index = number;
+        if (img.lost) {
+            auto it = img.byNumber.find(number);
+            if (it == img.byNumber.end()) return false;
+            index = it->second;
+        }
+        const ByteSpan bytes = record(v, image, index);
+        if (bytes.empty()) return false;
+        out.assign(bytes.begin(), bytes.end());
+        return true;
+    };
+}
+
+uint32_t NtfsVolumeAccess::nextFolderNumber(CNtfsVolume& v) {
+    std::lock_guard lock(v.lock_);
+    return v.folderCounter_++;
+}
+
+uint32_t NtfsVolumeAccess::appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send) {
+    std::lock_guard lock(v.lock_);
+    const uint32_t index = static_cast<uint32_t>(v.foundItems_.size());
+    NtfsFoundItem* raw = item.get();
+    v.foundItems_.push_back(std::move(item));
+    // The sink is called under the lock, so the two threads of the formatted
+    // scan never deliver at the same time.
+    if (send && v.sink_ != nullptr) v.sink_->onFoundItem(raw, index);
+    return index;
+}
+
+ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
+                                     std::vector<std::byte>* data, uint64_t maxBytes) {
+    if (item.imageIndex < 0) return kErrNoImage;
+    const size_t image = static_cast<size_t>(item.imageIndex);
+    const ByteSpan bytes = record(v, image, item.recordIndex);
+    if (bytes.empty()) return kErrNoImage;
+    if (!v.device_) return kErrNoImage;
+    CMftRecordParser parser;
+    if (ErrorCode rc = parser.SetGeometry(partitionOffset(v), v.recordSize_, v.clusterSize_)) return rc;
+    parser.Attach(v.device_.get(), out);
+    parser.SetRecordFetcher(fetcher(v, image));
+    parser.SetMemoryLimit(maxBytes);
+    // Sparse and compressed files may be larger than the disk, but not by
+    // more than the compression ratio; a hostile size stops there.
+    parser.SetCopyLimit(std::max<uint64_t>(v.device_->size(), uint64_t{1} << 26) * 16);
+    const ErrorCode rc = parser.ParseRecord(bytes, true);
+    if (data != nullptr) *data = parser.takeData();
+    return rc;
+}
+
+ErrorCode CNtfsVolume::ReadItemData(const NtfsFoundItem& item, std::vector<std::byte>& out, uint64_t maxBytes) {
+    out.clear();
+    return NtfsVolumeAccess::readItem(*this, item, nullptr, &out, maxBytes);
+}
+
+ErrorCode CNtfsVolume::CopyItemData(OutputFile& out, const NtfsFoundItem& item) {
+    return NtfsVolumeAccess::readItem(*this, item, &out, nullptr, 0);
+}
+
+}  // namespace vantor

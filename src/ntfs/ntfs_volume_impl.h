@@ -1,0 +1,47 @@
+#pragma once
+// CNtfsVolume's private state shared by its source files: the MFT images
+// and the extents of the current MFT on the partition.
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "ntfs/mft_record_parser.h"
+#include "ntfs/ntfs_scan.h"
+
+namespace vantor {
+
+struct MftImage {
+    std::vector<std::byte> bytes;
+    uint32_t recordCount = 0;
+    // Records found outside the current MFT: own record number -> index.
+    bool lost = false;
+    std::unordered_map<uint64_t, uint32_t> byNumber;
+};
+
+struct CNtfsVolume::Impl {
+    std::vector<MftImage> images;
+    size_t currentImage = 0;
+    // Byte ranges [first, second) of the current MFT, relative to the partition.
+    std::vector<std::pair<uint64_t, uint64_t>> mftExtents;
+    // "Dir%d" numbers already given to missing parents of lost records.
+    std::unordered_map<uint64_t, uint32_t> lostDirNumbers;
+};
+
+// Geometry and record access for the volume's source files.
+struct NtfsVolumeAccess {
+    static uint64_t partitionOffset(const CNtfsVolume& v) {
+        return uint64_t{v.partitionStartSector_} * v.bytesPerSector_;
+    }
+    // The record bytes (as they lie) of record index in image; empty span
+    // when out of range.
+    static ByteSpan record(const CNtfsVolume& v, size_t image, uint64_t index);
+    // Record lookup for $ATTRIBUTE_LIST extensions of an item in image.
+    static NtfsRecordFetcher fetcher(const CNtfsVolume& v, size_t image);
+    static uint32_t nextFolderNumber(CNtfsVolume& v);
+    static void takeGeometry(CNtfsVolume& v, ByteSpan boot);
+    static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
+                              std::vector<std::byte>* data, uint64_t maxBytes);
+    static uint32_t appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send);
+};
+
+}  // namespace vantor

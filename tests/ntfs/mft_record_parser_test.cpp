@@ -1,0 +1,293 @@
+#include "ntfs/mft_record_parser.h"
+
+#include <gtest/gtest.h>
+
+#include "ntfs/ntfs_image_writer.h"
+#include "platform/lznt1.h"
+
+namespace vantor {
+namespace {
+
+using namespace ntfstest;
+
+constexpr uint32_t kRs = 1024;
+constexpr uint32_t kCs = 4096;
+
+Bytes Numbered(size_t n) {
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i) b[i] = std::byte(static_cast<uint8_t>('a' + i % 26));
+    return b;
+}
+
+struct Disk {
+    std::shared_ptr<MemoryDevice> dev = std::make_shared<MemoryDevice>(Bytes(kCs * 64), true);
+    void put(uint64_t lcn, const Bytes& data) { dev->writeAt(lcn * kCs, data); }
+};
+
+CMftRecordParser Parser(BlockDevice* dev = nullptr) {
+    CMftRecordParser p;
+    p.Attach(dev, nullptr);
+    EXPECT_EQ(p.SetGeometry(0, kRs, kCs), kSuccess);
+    return p;
+}
+
+TEST(NtfsLayout, RecordSizeByteFollowsTheCappedPowerRule) {
+    EXPECT_EQ(NtfsRecordSizeFromByte(0xF6), 1024u);
+    EXPECT_EQ(NtfsRecordSizeFromByte(0xF5), 1024u);  // 2048, capped
+    EXPECT_EQ(NtfsRecordSizeFromByte(0xF7), 512u);
+    EXPECT_EQ(NtfsRecordSizeFromByte(0x01), 1024u);
+    EXPECT_EQ(NtfsRecordSizeFromByte(0x00), 1u);
+    CMftRecordParser p;
+    EXPECT_EQ(p.SetGeometry(0, 1, kCs), kErrInvalidParameter);
+    EXPECT_EQ(p.SetGeometry(0, 1024, 0), kErrInvalidParameter);
+}
+
+TEST(NtfsLayout, RunListNegativeOffsetsAndSparseRuns) {
+    // 0x11: one length byte, one offset byte. 0x20 then 0xF0 = -16.
+    const Bytes runs = {std::byte{0x11}, std::byte{0x02}, std::byte{0x20}, std::byte{0x11}, std::byte{0x01},
+                        std::byte{0xF0}, std::byte{0x01}, std::byte{0x03}, std::byte{0x11}, std::byte{0x01},
+                        std::byte{0x05}, std::byte{0x00}};
+    std::vector<NtfsRun> out;
+    ASSERT_TRUE(DecodeRunList(runs, 0, out, 100));
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[0].lcn, 32u);
+    EXPECT_EQ(out[1].lcn, 16u);  // moved back by 16
+    EXPECT_EQ(out[1].vcn, 2u);
+    EXPECT_TRUE(out[2].sparse);
+    EXPECT_EQ(out[2].length, 3u);
+    EXPECT_EQ(out[3].vcn, 6u);
+    EXPECT_EQ(out[3].lcn, 21u);  // relative to the last real run, not the sparse one
+}
+
+TEST(NtfsLayout, RunListRejectsMalformedBytes) {
+    std::vector<NtfsRun> out;
+    // Offset bytes running past the buffer.
+    EXPECT_FALSE(DecodeRunList(Bytes{std::byte{0x81}, std::byte{0x01}, std::byte{0x02}}, 0, out, 10));
+    // An LCN going below zero.
+    out.clear();
+    EXPECT_FALSE(DecodeRunList(Bytes{std::byte{0x11}, std::byte{0x01}, std::byte{0xF0}, std::byte{0}}, 0, out, 10));
+    // A zero-length run, and more runs than allowed.
+    out.clear();
+    EXPECT_FALSE(DecodeRunList(Bytes{std::byte{0x11}, std::byte{0x00}, std::byte{0x05}, std::byte{0}}, 0, out, 10));
+    out.clear();
+    const Bytes many = EncodeRuns({{10, 1}, {20, 1}, {30, 1}});
+    EXPECT_FALSE(DecodeRunList(many, 0, out, 2));
+    EXPECT_EQ(out.size(), 2u);
+    // No terminator.
+    out.clear();
+    EXPECT_FALSE(DecodeRunList(Bytes{std::byte{0x11}, std::byte{0x01}, std::byte{0x05}}, 0, out, 10));
+}
+
+TEST(NtfsRecord, FixupsRestoreSectorTailsAndAMismatchDecodesAsItLies) {
+    // 700 resident bytes cross the first sector's last two bytes.
+    const Bytes content = Numbered(700);
+    RecordBuilder b(kRs, 40, false);
+    b.usn(0x4242).standardInfo(1, 2, 3, 0x20).fileName(5, u"cross.txt", 0x20).residentData(content);
+    Bytes rec = b.build();
+    CMftRecordParser p = Parser();
+    ASSERT_EQ(p.ParseRecord(rec, true), kSuccess);
+    EXPECT_TRUE(p.fixupApplied());
+    EXPECT_EQ(p.data(), content);
+    EXPECT_EQ(p.ownRecordNumber(), 40u);
+
+    // A torn second sector: nothing is replaced, the bytes stay as stored.
+    writeLe16(rec, 1022, 0x1111);
+    ASSERT_EQ(p.ParseRecord(rec, true), kSuccess);
+    EXPECT_FALSE(p.fixupApplied());
+    ASSERT_EQ(p.data().size(), content.size());
+    EXPECT_EQ(readLe16(p.data(), 510 - 0x120), 0x4242)
+        << "sector tail inside the value keeps the sequence number";
+}
+
+TEST(NtfsRecord, LongNameWinsOverTheDosNameInEitherOrder) {
+    const std::u16string dos = u"LONGFI~1.TXT";          // 12 characters
+    const std::u16string longName = u"Long file name 1.txt";  // 20 characters
+    ASSERT_EQ(dos.size(), 12u);
+    ASSERT_EQ(longName.size(), 20u);
+    for (bool dosFirst : {true, false}) {
+        RecordBuilder b(kRs, 41, true);
+        b.standardInfo(0, 0, 0, 0);
+        if (dosFirst) b.fileName(5, dos, 0x20, 2).fileName(77, longName, 0x20, 1);
+        else b.fileName(77, longName, 0x20, 1).fileName(5, dos, 0x20, 2);
+        CMftRecordParser p = Parser();
+        ASSERT_EQ(p.ParseRecord(b.build(), false), kSuccess);
+        EXPECT_EQ(p.fileNameText(), "Long file name 1.txt");
+        EXPECT_EQ(p.fileName().parentRecord(), 77u);
+    }
+}
+
+TEST(NtfsRecord, BadMagicShortBufferAndNameOnlyMagic) {
+    RecordBuilder b(kRs, 42, true);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"x.txt", 0x20);
+    Bytes rec = b.build();
+    CMftRecordParser p = Parser();
+    EXPECT_EQ(p.ParseRecord(ByteSpan(rec).first(512), false), kErrInvalidParameter);
+    EXPECT_EQ(p.ParseRecordName(ByteSpan(rec).first(1023), nullptr), kErrInvalidParameter);
+    std::string name;
+    EXPECT_EQ(p.ParseRecordName(rec, &name), kSuccess);
+    EXPECT_EQ(name, "x.txt");
+    Bytes bad = rec;
+    std::memcpy(bad.data(), "BAAD", 4);
+    EXPECT_EQ(p.ParseRecord(bad, false), kErrInvalidParameter);
+    // An update-sequence offset other than 0x30 is not "FILE0".
+    Bytes old = rec;
+    writeLe16(old, 0x04, 0x2A);
+    EXPECT_EQ(p.ParseRecordName(old, &name), kErrInvalidParameter);
+    EXPECT_EQ(p.ParseRecord(old, false), kSuccess);
+}
+
+TEST(NtfsRecord, NonResidentSizeIsTheRealSizeAndTwoClustersAreRead) {
+    Disk disk;
+    const Bytes content = Pattern(5000, 9);
+    Bytes padded = content;
+    padded.resize(2 * kCs, std::byte{0x77});  // slack bytes must not come back
+    disk.put(10, padded);
+    RecordBuilder b(kRs, 43, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"five.bin", 0x20).nonResidentData({{10, 2}}, 5000, kCs);
+    CMftRecordParser p = Parser(disk.dev.get());
+    ASSERT_EQ(p.ParseRecord(b.build(), false), kSuccess);
+    EXPECT_EQ(p.dataLength(), 5000u);
+    EXPECT_TRUE(p.data().empty());
+    ASSERT_EQ(p.ParseRecord(b.build(), true), kSuccess);
+    EXPECT_EQ(p.data(), content);
+}
+
+TEST(NtfsRecord, SparseRunReadsAsZerosAndTheListGoesOn) {
+    Disk disk;
+    const Bytes first = Pattern(kCs, 1);
+    const Bytes third = Pattern(kCs, 3);
+    disk.put(20, first);
+    disk.put(30, third);
+    RecordBuilder b(kRs, 44, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"sparse.bin", 0x20)
+        .nonResidentData({{20, 1}, {0, 2, true}, {30, 1}}, 4 * kCs, kCs);
+    CMftRecordParser p = Parser(disk.dev.get());
+    ASSERT_EQ(p.ParseRecord(b.build(), true), kSuccess);
+    ASSERT_EQ(p.data().size(), 4u * kCs);
+    EXPECT_TRUE(std::equal(first.begin(), first.end(), p.data().begin()));
+    EXPECT_TRUE(std::all_of(p.data().begin() + kCs, p.data().begin() + 3 * kCs, [](std::byte x) { return x == std::byte{0}; }));
+    EXPECT_TRUE(std::equal(third.begin(), third.end(), p.data().begin() + 3 * kCs));
+}
+
+TEST(NtfsRecord, NamedStreamIsNotPartOfTheFile) {
+    const Bytes main = Numbered(300);
+    RecordBuilder b(kRs, 45, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"ads.txt", 0x20).residentData(main)
+        .residentData(ToBytes("[ZoneTransfer]\r\nZoneId=3\r\n"), u"Zone.Identifier");
+    CMftRecordParser p = Parser();
+    ASSERT_EQ(p.ParseRecord(b.build(), false), kSuccess);
+    EXPECT_EQ(p.dataLength(), 300u);
+    ASSERT_EQ(p.ParseRecord(b.build(), true), kSuccess);
+    EXPECT_EQ(p.data(), main);
+    EXPECT_EQ(p.namedStreamCount(), 1u);
+}
+
+TEST(NtfsRecord, SizesAreSixtyFourBit) {
+    const uint64_t big = (uint64_t{5} << 30) + 123;
+    RecordBuilder b(kRs, 46, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"big.vhd", 0x20)
+        .nonResidentData({{0, (big + kCs - 1) / kCs, true}}, big, kCs);
+    CMftRecordParser p = Parser();
+    ASSERT_EQ(p.ParseRecord(b.build(), false), kSuccess);
+    EXPECT_EQ(p.dataLength(), big);
+}
+
+TEST(NtfsRecord, AttributeListBringsDataFromExtensionRecords) {
+    Disk disk;
+    const Bytes content = Pattern(5 * kCs - 100, 5);
+    disk.put(40, Bytes(content.begin(), content.begin() + 2 * kCs));
+    disk.put(50, Bytes(content.begin() + 2 * kCs, content.end()));
+    RecordBuilder base(kRs, 47, false);
+    base.standardInfo(0, 0, 0, 0).fileName(5, u"split.bin", 0x20)
+        .attributeList({{0x10, 47, 0}, {0x30, 47, 0}, {0x80, 48, 0}, {0x80, 49, 2}});
+    RecordBuilder ext1(kRs, 48, false);
+    ext1.baseReference(47).nonResidentData({{40, 2}}, content.size(), kCs, 0);
+    RecordBuilder ext2(kRs, 49, false);
+    ext2.baseReference(47).nonResidentData({{50, 3}}, content.size(), kCs, 2);
+    const Bytes e1 = ext1.build(), e2 = ext2.build();
+    int fetches = 0;
+    CMftRecordParser p = Parser(disk.dev.get());
+    p.SetRecordFetcher([&](uint64_t n, std::vector<std::byte>& out) {
+        ++fetches;
+        if (n == 48) out = e1;
+        else if (n == 49) out = e2;
+        else return false;
+        return true;
+    });
+    ASSERT_EQ(p.ParseRecord(base.build(), true), kSuccess);
+    EXPECT_EQ(fetches, 2);  // the base record itself is not fetched again
+    EXPECT_EQ(p.dataLength(), content.size());
+    EXPECT_EQ(p.data(), content);
+
+    // Without the extension records the file is known to be incomplete.
+    CMftRecordParser q = Parser(disk.dev.get());
+    q.SetRecordFetcher([&](uint64_t n, std::vector<std::byte>& out) {
+        if (n != 48) return false;
+        out = e1;
+        return true;
+    });
+    EXPECT_EQ(q.ParseRecord(base.build(), true), kErrHandleEof);
+    ASSERT_EQ(q.data().size(), content.size());
+}
+
+TEST(NtfsRecord, CompressedStreamIsExpandedPerUnit) {
+    Disk disk;
+    // Unit 0 compresses well, unit 1 is random (stored raw), unit 2 is a short tail.
+    Bytes plain = Numbered(16 * kCs);
+    const Bytes noise = Pattern(16 * kCs, 77);
+    plain.insert(plain.end(), noise.begin(), noise.end());
+    const Bytes tail = Numbered(3000);
+    plain.insert(plain.end(), tail.begin(), tail.end());
+    const Bytes packed0 = Lznt1Compress(ByteSpan(plain).first(16 * kCs));
+    const Bytes packed2 = Lznt1Compress(ByteSpan(plain).subspan(32 * kCs));
+    const uint64_t c0 = (packed0.size() + kCs - 1) / kCs;
+    const uint64_t c2 = (packed2.size() + kCs - 1) / kCs;
+    ASSERT_LT(c0, 16u);
+    ASSERT_LT(c2, 16u);
+    disk.dev->bytes().resize(kCs * 200);
+    disk.put(60, packed0);
+    disk.put(100, noise);
+    disk.put(130, packed2);
+    RecordBuilder b(kRs, 50, false);
+    b.standardInfo(0, 0, 0, 0x800).fileName(5, u"packed.txt", 0x20)
+        .nonResidentData({{60, c0}, {0, 16 - c0, true}, {100, 16}, {130, c2}, {0, 16 - c2, true}}, plain.size(), kCs,
+                         0, true);
+    CMftRecordParser p = Parser(disk.dev.get());
+    ASSERT_EQ(p.ParseRecord(b.build(), true), kSuccess);
+    EXPECT_TRUE(p.dataStream().compressed);
+    ASSERT_EQ(p.data().size(), plain.size());
+    EXPECT_EQ(p.data(), plain);
+}
+
+TEST(NtfsRecord, HostileAttributeLengthsEndTheWalk) {
+    RecordBuilder b(kRs, 51, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"a.txt", 0x20).residentData(Numbered(10));
+    Bytes rec = b.build();
+    CMftRecordParser p = Parser();
+    // The second attribute ($FILE_NAME at 0x38 + 0x60) claims a length past the record.
+    Bytes longLen = rec;
+    writeLe32(longLen, 0x38 + 0x60 + 4, 0x10000);
+    ASSERT_EQ(p.ParseRecord(longLen, true), kSuccess);
+    EXPECT_TRUE(p.hasStandardInfo());
+    EXPECT_FALSE(p.hasFileName());
+    // A first-attribute offset past the end, and a value offset past its attribute.
+    Bytes farStart = rec;
+    writeLe16(farStart, 0x14, 0xFFF0);
+    EXPECT_EQ(p.ParseRecord(farStart, true), kSuccess);
+    EXPECT_FALSE(p.hasFileName());
+    Bytes badValue = rec;
+    writeLe16(badValue, 0x38 + 0x14, 0x7FFF);
+    EXPECT_EQ(p.ParseRecord(badValue, true), kSuccess);
+    EXPECT_EQ(p.fileNameText(), "a.txt");
+}
+
+TEST(NtfsRecord, WholeBufferLznt1) {
+    const Bytes plain = Numbered(9000);
+    std::vector<std::byte> out;
+    ASSERT_TRUE(CMftRecordParser::DecompressLznt1(Lznt1Compress(plain), out));
+    EXPECT_EQ(out, plain);
+    EXPECT_FALSE(CMftRecordParser::DecompressLznt1(Bytes{std::byte{0xFF}, std::byte{0xBF}, std::byte{1}}, out));
+}
+
+}  // namespace
+}  // namespace vantor
