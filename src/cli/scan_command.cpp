@@ -1,13 +1,325 @@
+// `vantor scan deleted|formatted` and `vantor recover deleted|formatted`:
+// the result pages' scan and recovery run headless, generic over every
+// engine the registry knows.
 #include <CLI/CLI.hpp>
+#include <fnmatch.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/cli_prompt.h"
 #include "cli/commands.h"
+#include "cli/progress_printer.h"
+#include "cli/scan_output.h"
+#include "dialogs/destination.h"
+#include "dialogs/filter_criteria.h"
+#include "disk/disk_inventory.h"
+#include "platform/output_file.h"
+#include "platform/time_util.h"
+#include "shell/app_state.h"
+#include "shell/engine_registry.h"
 
 namespace vantor::cli {
 
-// scan / recover arrive with the FAT engine.
+namespace {
+
+struct ScanArgs {
+    std::string kind;
+    int partition = -1;
+    std::string type = "all";
+    int extGroup = -1;
+    std::string date;
+    std::string size;
+    std::string name;
+    bool json = false;
+    // recover only
+    std::string to;
+    std::vector<std::string> select;
+    std::string overwrite = "ask";
+};
+
+std::atomic<bool>* g_running = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (g_running) g_running->store(false);
+}
+
+// Ctrl-C stops the running scan or recovery the way Cancel does.
+class InterruptGuard {
+public:
+    explicit InterruptGuard(std::atomic<bool>& running) {
+        g_running = &running;
+        previous_ = std::signal(SIGINT, OnInterrupt);
+    }
+    ~InterruptGuard() {
+        std::signal(SIGINT, previous_);
+        g_running = nullptr;
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+    void (*previous_)(int) = SIG_DFL;
+};
+
+int Usage(const std::string& text) {
+    std::fprintf(stderr, "vantor: %s\n", text.c_str());
+    return kExitUsage;
+}
+
+bool ParseDate(const std::string& text, FilterCriteria& c, std::string& error) {
+    const size_t colon = text.find(':');
+    const std::string mode = text.substr(0, colon);
+    if (mode == "before") c.dateMode = kDateBefore;
+    else if (mode == "after") c.dateMode = kDateAfter;
+    else if (mode == "on") c.dateMode = kDateOn;
+    else {
+        error = "--date wants before|after|on:YYYY-MM-DD, not '" + text + "'";
+        return false;
+    }
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (colon == std::string::npos ||
+        std::sscanf(text.c_str() + colon + 1, "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 || y < 1980 ||
+        y > 2107 || m < 1 || m > 12 || d < 1 || d > 31) {
+        error = "--date wants a day YYYY-MM-DD from 1980 to 2107, not '" + text + "'";
+        return false;
+    }
+    c.date = EncodeDosDate(y, m, d);
+    return true;
+}
+
+bool ParseSize(const std::string& text, FilterCriteria& c, std::string& error) {
+    const size_t colon = text.find(':');
+    const std::string mode = text.substr(0, colon);
+    if (mode == "equal") c.sizeMode = kSizeEqual;
+    else if (mode == "smaller") c.sizeMode = kSizeSmaller;
+    else if (mode == "larger") c.sizeMode = kSizeLarger;
+    else if (mode == "between") c.sizeMode = kSizeBetween;
+    else {
+        error = "--size wants equal|smaller|larger|between:KB[,KB], not '" + text + "'";
+        return false;
+    }
+    if (colon == std::string::npos) {
+        error = "--size wants a size in KB after '" + mode + ":'";
+        return false;
+    }
+    std::string first = text.substr(colon + 1), second = "0";
+    const size_t comma = first.find(',');
+    if (comma != std::string::npos) {
+        second = first.substr(comma + 1);
+        first.resize(comma);
+    }
+    const bool between = c.sizeMode == kSizeBetween;
+    if (between && comma == std::string::npos) {
+        error = "--size between wants two sizes: between:A,B";
+        return false;
+    }
+    // The search dialog's own rules for the two fields.
+    switch (ValidateSizeFields(first, second, between, c.minSizeKB, c.maxSizeKB)) {
+        case CriteriaValidation::Ok: return true;
+        case CriteriaValidation::StartLargerThanEnd: error = kStartLargerThanEndText; return false;
+        case CriteriaValidation::StayOpenSilently: break;
+    }
+    error = "--size: '" + text + "' is not a size in KB";
+    return false;
+}
+
+// Fills the scan settings of the application state from the options.
+bool ApplyFilters(const ScanArgs& a, AppState& state, std::string& error) {
+    if (a.type == "pictures") state.fileTypeGroup = 3;
+    else if (a.type == "email") state.fileTypeGroup = 6;
+    else if (a.type == "all") state.fileTypeGroup = 0;
+    else {
+        error = "--type wants pictures|email|all";
+        return false;
+    }
+    FilterCriteria& c = state.criteria;
+    c = FilterCriteria{};
+    if (a.extGroup >= 0) {
+        if (a.extGroup >= kExtensionGroupCount) {
+            error = "--ext-group wants 0.." + std::to_string(kExtensionGroupCount - 1);
+            return false;
+        }
+        ChooseExtensionGroup(c, a.extGroup);
+    }
+    if (!a.date.empty() && !ParseDate(a.date, c, error)) return false;
+    if (!a.size.empty() && !ParseSize(a.size, c, error)) return false;
+    c.namePart = a.name;
+    return true;
+}
+
+struct ScanRun {
+    AppState state;
+    PartitionRecord record;
+    std::unique_ptr<EngineSession> session;
+    ErrorCode scanError = kSuccess;
+};
+
+bool ShowProgress(const CliContext& ctx) { return !ctx.quiet && (ctx.progress || ::isatty(2)); }
+
+// Sets up the drives, picks the partition, runs the scan. Returns an exit
+// code other than kExitOk when the run cannot go on.
+int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run) {
+    std::string error;
+    if (!ApplyFilters(a, run.state, error)) return Usage(error);
+    if (!SetUpDevices(ctx)) return ctx.exitCode;
+    CDiskInventory inv;
+    inv.Refresh();
+    if (a.partition < 0 || a.partition >= inv.partitionCount())
+        return Usage("no partition " + std::to_string(a.partition) + " (see `vantor drives`)");
+    run.record = inv.partition(a.partition);
+    run.session = CreateEngineSession(run.record);
+    if (!run.session)
+        return Usage("partition " + std::to_string(a.partition) + " (" + run.record.fileSystemName() +
+                     ") has no engine for a " + a.kind + " scan");
+    run.state.selectPartition(run.record);
+    std::atomic<bool> running{true};
+    {
+        InterruptGuard guard(running);
+        ProgressPrinter printer(run.state.progress, ShowProgress(ctx));
+        run.scanError = run.session->scan(a.kind == "formatted" ? ScanKind::Formatted : ScanKind::Deleted,
+                                          run.state, running);
+    }
+    if (run.scanError != kSuccess && !run.session->tree().root()) {
+        std::fprintf(stderr, "vantor: cannot scan partition %d (%s): error %u\n", a.partition,
+                     run.record.fileSystemName().c_str(), run.scanError);
+        return kExitDevice;
+    }
+    if (run.scanError != kSuccess)
+        std::fprintf(stderr, "vantor: the scan stopped on a read error %u; showing what it found\n",
+                     run.scanError);
+    return kExitOk;
+}
+
+void AddCommonOptions(CLI::App* cmd, ScanArgs& a) {
+    cmd->add_option("kind", a.kind, "deleted or formatted")->required()->check(CLI::IsMember({"deleted", "formatted"}));
+    cmd->add_option("--partition", a.partition, "Partition number as `vantor drives` lists it")->required();
+    cmd->add_option("--type", a.type, "File-type choice: pictures, email or all")
+        ->check(CLI::IsMember({"pictures", "email", "all"}));
+    cmd->add_option("--ext-group", a.extGroup, "Extension group 0..6 of the search criteria");
+    cmd->add_option("--date", a.date, "before|after|on:YYYY-MM-DD (creation date)");
+    cmd->add_option("--size", a.size, "equal|smaller|larger|between:A[,B] in KB");
+    cmd->add_option("--name", a.name, "Text the file name must contain");
+}
+
+// Ticks what the selection names: an id, a folder path, or a glob over
+// "folder/name", the bare name, or folder paths. Returns the arguments
+// that matched nothing.
+std::vector<std::string> ApplySelection(EngineSession& session, const std::vector<std::string>& select) {
+    std::vector<std::string> unmatched;
+    if (select.empty()) {
+        session.checkAll(true);
+        return unmatched;
+    }
+    const std::vector<FoundEntry> entries = session.entries();
+    std::set<std::string> ids;
+    for (const auto& e : entries) ids.insert(e.id);
+    std::vector<std::string> folders;
+    session.tree().walk([&](FolderNode& n) {
+        if (n.parent()) folders.push_back(FolderPathOf(&n));
+        return true;
+    });
+    for (const std::string& arg : select) {
+        if (ids.count(arg) || (arg.empty() && session.tree().root())) {
+            session.setChecked(arg, true);
+            continue;
+        }
+        bool any = false;
+        for (const std::string& f : folders)
+            if (f == arg || ::fnmatch(arg.c_str(), f.c_str(), 0) == 0) {
+                session.setChecked(f, true);
+                any = true;
+            }
+        for (const auto& e : entries) {
+            const std::string full = e.folderPath.empty() ? e.name : e.folderPath + "/" + e.name;
+            if (::fnmatch(arg.c_str(), full.c_str(), 0) == 0 || ::fnmatch(arg.c_str(), e.name.c_str(), 0) == 0) {
+                session.setChecked(e.id, true);
+                any = true;
+            }
+        }
+        if (!any) unmatched.push_back(arg);
+    }
+    return unmatched;
+}
+
+}  // namespace
+
 void AddScanCommands(CLI::App& app, CliContext& ctx) {
-    (void)app;
-    (void)ctx;
+    auto scanArgs = std::make_shared<ScanArgs>();
+    auto* scan = app.add_subcommand("scan", "Scan a partition for deleted files or a formatted volume's folders");
+    AddCommonOptions(scan, *scanArgs);
+    scan->add_flag("--json", scanArgs->json, "Machine-readable output");
+    scan->callback([&ctx, scanArgs] {
+        ScanRun run;
+        const int rc = RunScan(ctx, *scanArgs, run);
+        if (rc != kExitOk) {
+            ctx.exitCode = rc;
+            return;
+        }
+        ScanReport report{scanArgs->partition, &run.record, scanArgs->kind, run.session.get(), run.scanError};
+        if (scanArgs->json)
+            PrintScanJson(report);
+        else
+            PrintScanText(report);
+        ctx.exitCode = run.scanError != kSuccess ? kExitDevice : kExitOk;
+    });
+
+    auto recoverArgs = std::make_shared<ScanArgs>();
+    auto* recover = app.add_subcommand("recover", "Scan a partition, then copy the selected files out");
+    AddCommonOptions(recover, *recoverArgs);
+    recover->add_option("--to", recoverArgs->to, "Destination folder (not on the scanned volume)")->required();
+    recover->add_option("--select", recoverArgs->select,
+                        "File id, folder path or glob to recover (repeatable; default everything)");
+    recover->add_option("--overwrite", recoverArgs->overwrite, "When a file exists: ask, all or never")
+        ->check(CLI::IsMember({"ask", "all", "never"}));
+    recover->add_flag("--json", recoverArgs->json, "Machine-readable summary");
+    recover->callback([&ctx, recoverArgs] {
+        const ScanArgs& a = *recoverArgs;
+        OverwritePolicy policy = OverwritePolicy::Ask;
+        ParseOverwritePolicy(a.overwrite, policy);
+        ScanRun run;
+        int rc = RunScan(ctx, a, run);
+        if (rc != kExitOk) {
+            ctx.exitCode = rc;
+            return;
+        }
+        CliPrompt prompt(policy);
+        // Checked before the folder is made, so nothing lands on the scanned volume.
+        if (DestinationOnScannedVolume(a.to, run.record)) {
+            prompt.message(kSelectOtherDriveText, kNoticeCaption, MessageIcon::Information);
+            ctx.exitCode = kExitUsage;
+            return;
+        }
+        const std::vector<std::string> unmatched = ApplySelection(*run.session, a.select);
+        for (const auto& u : unmatched) std::fprintf(stderr, "vantor: --select '%s' matches nothing\n", u.c_str());
+        const ErrorCode made = CreateFolderPath(a.to);
+        if (made != kSuccess) {
+            std::fprintf(stderr, "vantor: cannot create the folder '%s' (error %u)\n", a.to.c_str(), made);
+            ctx.exitCode = kExitDevice;
+            return;
+        }
+        std::atomic<bool> running{true};
+        RecoveryOutcome out;
+        {
+            InterruptGuard guard(running);
+            ProgressPrinter printer(run.state.progress, ShowProgress(ctx));
+            out = run.session->recover(a.to, prompt, run.state, running);
+        }
+        PrintRecoverySummary(out, a.to, a.json);
+        if (out.deviceError != kSuccess) ctx.exitCode = kExitDevice;
+        else if (out.refused) ctx.exitCode = kExitPartial;  // nothing was ticked
+        else if (out.failed || out.cancelled || !unmatched.empty() || run.scanError != kSuccess)
+            ctx.exitCode = run.scanError != kSuccess ? kExitDevice : kExitPartial;
+        else ctx.exitCode = kExitOk;
+    });
 }
 
 }  // namespace vantor::cli

@@ -3,6 +3,8 @@
 #include "shell/sessions/fat_session.h"
 #include "shell/sessions/ntfs_session.h"
 
+#include <vector>
+
 namespace vantor {
 
 namespace {
@@ -32,6 +34,57 @@ std::unique_ptr<EngineSession> CreateEngineSession(const PartitionRecord& record
 
 bool HasEngineFor(const std::string& fileSystemName) {
     return KindFor(fileSystemName) != EngineKind::None;
+}
+
+namespace {
+
+// The path piece of one node: its text with "/" replaced, numbered when an
+// earlier sibling has the same text.
+std::string PathPiece(const FolderNode* node) {
+    std::string piece = node->text;
+    for (char& c : piece)
+        if (c == '/') c = '_';
+    const FolderNode* parent = node->parent();
+    if (!parent) return piece;
+    int same = 0;
+    for (const auto& sibling : parent->children()) {
+        if (sibling.get() == node) break;
+        if (sibling->text == node->text) ++same;
+    }
+    if (same > 0) piece += " (" + std::to_string(same + 1) + ")";
+    return piece;
+}
+
+}  // namespace
+
+std::string FolderPathOf(const FolderNode* node) {
+    std::vector<std::string> pieces;
+    for (const FolderNode* n = node; n && n->parent(); n = n->parent()) pieces.push_back(PathPiece(n));
+    std::string path;
+    for (size_t i = pieces.size(); i-- > 0;) {
+        if (!path.empty()) path += '/';
+        path += pieces[i];
+    }
+    return path;
+}
+
+FolderNode* FindFolderByPath(const FolderTree& tree, const std::string& path) {
+    FolderNode* node = tree.root();
+    size_t start = 0;
+    while (node && start < path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string piece = path.substr(start, slash - start);
+        FolderNode* next = nullptr;
+        for (const auto& c : node->children())
+            if (PathPiece(c.get()) == piece) {
+                next = c.get();
+                break;
+            }
+        node = next;
+        start = slash + 1;
+    }
+    return node;
 }
 
 }  // namespace vantor

@@ -43,7 +43,19 @@ struct RecoveryOutcome {
     uint32_t failed = 0;
     bool cancelled = false;
     std::vector<std::string> failures;  // one line per file that did not come back whole
+    // The run could not start: the drive would not open or read (the
+    // writer's message was shown), or the destination was refused.
+    ErrorCode deviceError = kSuccess;
+    bool refused = false;
 };
+
+// A folder node's path as FoundEntry::folderPath gives it: the node texts
+// below the root joined by "/" ("" for the root). A "/" inside a text
+// becomes "_", and a text that an earlier sibling already carries gets
+// " (2)", " (3)", ... so that every folder has a path of its own.
+std::string FolderPathOf(const FolderNode* node);
+// The node FolderPathOf would name path; null when there is none.
+FolderNode* FindFolderByPath(const FolderTree& tree, const std::string& path);
 
 class EngineSession {
 public:

@@ -1,0 +1,131 @@
+#include "cli/scan_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <map>
+#include <vector>
+
+namespace vantor::cli {
+
+namespace {
+
+using EntriesByFolder = std::map<std::string, std::vector<const FoundEntry*>>;
+
+EntriesByFolder GroupByFolder(const std::vector<FoundEntry>& entries) {
+    EntriesByFolder out;
+    for (const auto& e : entries) out[e.folderPath].push_back(&e);
+    return out;
+}
+
+std::string LetterText(char l) { return std::string(1, l); }
+
+nlohmann::json EntryJson(const FoundEntry& e) {
+    nlohmann::json j{{"id", e.id},
+                     {"name", e.name},
+                     {"folder", e.folderPath},
+                     {"path", e.folderPath.empty() ? e.name : e.folderPath + "/" + e.name},
+                     {"size", e.size},
+                     {"sizeText", e.sizeText},
+                     {"attributes", e.attributes},
+                     {"modified", e.modified},
+                     {"created", e.created},
+                     {"accessed", e.accessed},
+                     {"deleted", e.deleted}};
+    if (!e.extra.empty()) j["extra"] = e.extra;
+    return j;
+}
+
+nlohmann::json FolderJson(const FolderNode& node, const EntriesByFolder& byFolder, int depth) {
+    const std::string path = FolderPathOf(&node);
+    nlohmann::json j{{"name", node.text}, {"path", path}, {"files", nlohmann::json::array()},
+                     {"folders", nlohmann::json::array()}};
+    auto it = byFolder.find(path);
+    if (it != byFolder.end())
+        for (const FoundEntry* e : it->second) j["files"].push_back(EntryJson(*e));
+    // Nesting is capped so a hostile, very deep tree cannot exhaust the stack.
+    if (depth >= 200 && node.childCount() > 0) j["truncated"] = true;
+    else
+        for (const auto& c : node.children()) j["folders"].push_back(FolderJson(*c, byFolder, depth + 1));
+    return j;
+}
+
+}  // namespace
+
+std::string TotalsText(uint64_t files, uint64_t bytes) {
+    static const char* const kUnits[] = {"Byte", "KB", "MB", "GB"};
+    double v = static_cast<double>(bytes);
+    int unit = 0;
+    while (v >= 1024.0 && unit < 3) {
+        v /= 1024.0;
+        ++unit;
+    }
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%llu files - %.2f %s", static_cast<unsigned long long>(files), v, kUnits[unit]);
+    return buf;
+}
+
+void PrintScanText(const ScanReport& r) {
+    const std::vector<FoundEntry> entries = r.session->entries();
+    const EntriesByFolder byFolder = GroupByFolder(entries);
+    std::printf("Partition %d: %s %s: \"%s\" from sector %u, %s scan (%s engine)\n", r.partitionIndex,
+                r.record->fileSystemName().c_str(), LetterText(r.record->driveLetter).c_str(),
+                r.record->label().c_str(), r.record->startSector, r.kind.c_str(), r.session->engineName().c_str());
+    uint64_t bytes = 0;
+    for (const auto& e : entries) bytes += e.size;
+    std::vector<std::pair<const FolderNode*, int>> stack;
+    if (r.session->tree().root()) stack.push_back({r.session->tree().root(), 0});
+    while (!stack.empty()) {
+        auto [node, depth] = stack.back();
+        stack.pop_back();
+        const std::string indent(static_cast<size_t>(depth) * 2, ' ');
+        std::printf("%s%s%s\n", indent.c_str(), node->text.c_str(), node->parent() ? "/" : "");
+        auto it = byFolder.find(FolderPathOf(node));
+        if (it != byFolder.end())
+            for (const FoundEntry* e : it->second)
+                std::printf("%s  %-6s %s  [%s, %s, modified %s, created %s, accessed %s%s]\n", indent.c_str(),
+                            e->id.c_str(), e->name.c_str(), e->sizeText.c_str(), e->attributes.c_str(),
+                            e->modified.c_str(), e->created.c_str(), e->accessed.c_str(),
+                            e->deleted ? ", deleted" : "");
+        const auto& kids = node->children();
+        for (size_t i = kids.size(); i-- > 0;) stack.push_back({kids[i].get(), depth + 1});
+    }
+    std::printf("Found %s\n", TotalsText(entries.size(), bytes).c_str());
+}
+
+void PrintScanJson(const ScanReport& r) {
+    const std::vector<FoundEntry> entries = r.session->entries();
+    const EntriesByFolder byFolder = GroupByFolder(entries);
+    uint64_t bytes = 0;
+    for (const auto& e : entries) bytes += e.size;
+    nlohmann::json out{{"partition",
+                        {{"index", r.partitionIndex},
+                         {"diskIndex", r.record->diskIndex},
+                         {"letter", LetterText(r.record->driveLetter)},
+                         {"fileSystem", r.record->fileSystemName()},
+                         {"label", r.record->label()},
+                         {"startSector", r.record->startSector}}},
+                       {"scan", r.kind},
+                       {"engine", r.session->engineName()},
+                       {"error", r.scanError},
+                       {"fileCount", entries.size()},
+                       {"totalBytes", bytes}};
+    out["tree"] = r.session->tree().root() ? FolderJson(*r.session->tree().root(), byFolder, 0) : nlohmann::json();
+    std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+}
+
+void PrintRecoverySummary(const RecoveryOutcome& out, const std::string& destination, bool json) {
+    if (json) {
+        nlohmann::json j{{"destination", destination}, {"written", out.written}, {"skipped", out.skipped},
+                         {"failed", out.failed},       {"cancelled", out.cancelled}, {"refused", out.refused},
+                         {"deviceError", out.deviceError}, {"failures", out.failures}};
+        std::printf("%s\n", j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        return;
+    }
+    if (out.refused) return;  // the prompt said why
+    std::printf("Recovered %u files to %s (skipped %u, failed %u)%s\n", out.written, destination.c_str(),
+                out.skipped, out.failed, out.cancelled ? ", cancelled" : "");
+    for (const auto& f : out.failures) std::printf("  failed: %s\n", f.c_str());
+}
+
+}  // namespace vantor::cli
