@@ -1,0 +1,388 @@
+#include "ntfs/ntfs_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+
+#include "ntfs/ntfs_image_writer.h"
+
+namespace vantor {
+namespace {
+
+using namespace ntfstest;
+namespace fs = std::filesystem;
+
+constexpr uint32_t kCs = 4096;
+constexpr uint32_t kRs = 1024;
+constexpr uint32_t kFolder = 0x10000000;
+
+class RecordingSink : public NtfsItemSink {
+public:
+    void onFoundItem(NtfsFoundItem* item, uint32_t index) override {
+        seen.push_back(item->nameText());
+        indices.push_back(index);
+        placedBeforeNext = placedBeforeNext && item->nameText()[0] != 0;
+    }
+    std::vector<std::string> seen;
+    std::vector<uint32_t> indices;
+    bool placedBeforeNext = true;
+};
+
+class ScriptedPrompt : public UserPrompt {
+public:
+    void message(const std::string& text, const std::string& caption, MessageIcon) override {
+        messages.push_back(caption + ": " + text);
+    }
+    OverwriteAnswer confirmOverwrite(const std::string& name) override {
+        asked.push_back(name);
+        if (answers.empty()) return OverwriteAnswer::No;
+        OverwriteAnswer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    bool confirm(const std::string&, const std::string&) override { return true; }
+    std::vector<std::string> messages;
+    std::vector<std::string> asked;
+    std::deque<OverwriteAnswer> answers;
+};
+
+// A 1 MiB volume at partition byte 0: MFT of 64 records at LCN 4, data from
+// LCN 40, and the folder layout the scan tests expect.
+struct TestVolume {
+    std::shared_ptr<MemoryDevice> dev = std::make_shared<MemoryDevice>(Bytes(256 * kCs), true);
+    VolumeWriter w{*dev, 0, 256 * 8, kCs, 4, 64, kRs};
+    Bytes deep = Pattern(5000, 11);
+    Bytes resident = Bytes(300, std::byte{'r'});
+
+    void file(uint32_t n, uint64_t parent, const std::string& name, bool inUse, uint32_t flags = 0x20) {
+        RecordBuilder b(kRs, n, inUse);
+        b.standardInfo(0x01D0000000000000ull, 0x01D0000000000000ull, 0, flags).fileName(parent, Utf16(name), flags);
+        b.residentData(Bytes(10, std::byte{'x'}));
+        w.writeRecord(n, b.build());
+    }
+    void folder(uint32_t n, uint64_t parent, const std::string& name, bool inUse) {
+        RecordBuilder b(kRs, n, inUse, true);
+        b.standardInfo(0, 0, 0, 0x10).fileName(parent, Utf16(name), kFolder | 0x10);
+        w.writeRecord(n, b.build());
+    }
+
+    TestVolume() {
+        w.writeBoot();
+        w.writeSystemRecords();
+        folder(30, 5, "A", true);
+        folder(31, 30, "B", false);
+        RecordBuilder d(kRs, 32, false);
+        d.standardInfo(0, 0, 0, 0x20).fileName(31, u"deep.txt", 0x20).nonResidentData({{40, 2}}, 5000, kCs);
+        w.writeRecord(32, d.build());
+        w.writeCluster(40, deep);
+        RecordBuilder r(kRs, 33, false);
+        r.standardInfo(0, 0, 0, 0x20).fileName(5, u"root.txt", 0x20).residentData(resident);
+        w.writeRecord(33, r.build());
+        file(34, 5, "live.txt", true);
+        file(35, 36, "orphan.txt", false);  // its parent record now holds a file
+        file(36, 5, "reused.txt", true);
+        file(37, 1000, "far.txt", false);   // parent beyond the MFT
+        folder(38, 5, "Gone", false);
+        file(39, 38, "one.jpg", false);
+        file(40, 38, "two.doc", false);
+        file(41, 31, "loop?.txt", false);
+    }
+};
+
+std::vector<std::string> Path(const NtfsFoundItem& item) { return item.pathNames; }
+
+const NtfsFoundItem* Find(const CNtfsVolume& v, const std::string& name) {
+    for (const auto& item : v.foundItems())
+        if (item->nameText() == name) return item.get();
+    return nullptr;
+}
+
+class NtfsScanTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        volume.AttachDevice(image.dev);
+        volume.SetPartitionStart(0, 512);
+        volume.SetSink(&sink);
+        volume.SetProgress(&progress);
+        volume.m_bRunning = true;
+        dest = fs::temp_directory_path() / ("ntfs-scan-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dest);
+        fs::create_directories(dest);
+    }
+    void TearDown() override { fs::remove_all(dest); }
+
+    TestVolume image;
+    CNtfsVolume volume;
+    RecordingSink sink;
+    ProgressFields progress;
+    ScriptedPrompt prompt;
+    fs::path dest;
+};
+
+TEST_F(NtfsScanTest, DeletedScanListsDeletedRecordsWithTheirFolderPaths) {
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    EXPECT_EQ(volume.recordCount(0), 64u);
+    const std::vector<std::string> expected = {"B", "deep.txt", "root.txt", "orphan.txt", "far.txt",
+                                               "Gone", "one.jpg", "two.doc", "loop_.txt"};
+    EXPECT_EQ(sink.seen, expected);
+    for (uint32_t i = 0; i < sink.indices.size(); ++i) EXPECT_EQ(sink.indices[i], i);
+    EXPECT_EQ(Find(volume, "live.txt"), nullptr);  // in use: never listed
+
+    const NtfsFoundItem* deep = Find(volume, "deep.txt");
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(Path(*deep), (std::vector<std::string>{"B", "A"}));
+    EXPECT_EQ(deep->pathRecords, (std::vector<uint32_t>{31, 30}));
+    EXPECT_EQ(deep->size, 5000u);
+    EXPECT_EQ(deep->recordIndex, 32u);
+    EXPECT_EQ(deep->deleted, 1);
+    EXPECT_EQ(deep->selected, 0);
+
+    EXPECT_TRUE(Find(volume, "root.txt")->pathNames.empty());
+    const NtfsFoundItem* orphan = Find(volume, "orphan.txt");
+    EXPECT_EQ(Path(*orphan), (std::vector<std::string>{"Dir0", "Lost Files0"}));
+    EXPECT_EQ(orphan->pathRecords, (std::vector<uint32_t>{36, 1}));
+    EXPECT_EQ(Path(*Find(volume, "far.txt")), (std::vector<std::string>{"Dir1", "Lost Files0"}));
+    EXPECT_EQ(Find(volume, "far.txt")->pathRecords, (std::vector<uint32_t>{1000, 1}));
+    const NtfsFoundItem* gone = Find(volume, "Gone");
+    EXPECT_TRUE(gone->isFolder());
+    EXPECT_TRUE(gone->pathNames.empty());  // folders get no path
+    EXPECT_EQ(Path(*Find(volume, "one.jpg")), std::vector<std::string>{"Gone"});
+    EXPECT_EQ(progress.m_nProgressTotal.load(), 64u);
+    EXPECT_EQ(progress.text(), "Found Deleted Files : 9");
+}
+
+TEST_F(NtfsScanTest, NameAndFolderFilters) {
+    volume.SetFilters("  jpg; doc ", "");
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    EXPECT_EQ(sink.seen, (std::vector<std::string>{"one.jpg", "two.doc"}));
+
+    NtfsFoundItem item;
+    item.setName("zebra.txt");
+    volume.SetFilters("a*z", "");
+    EXPECT_TRUE(volume.MatchNameAndFolder(item));
+    volume.SetFilters("*.*", "");
+    EXPECT_TRUE(volume.MatchNameAndFolder(item));
+    volume.SetFilters(",;  q*x", "");
+    EXPECT_FALSE(volume.MatchNameAndFolder(item));
+    item.setName("a.JPG");
+    volume.SetFilters("jpg; doc", "");
+    EXPECT_TRUE(volume.MatchNameAndFolder(item));
+
+    item.pathNames = {"B", "A"};
+    volume.SetFilters("", "C:\\A\\B\\");
+    EXPECT_TRUE(volume.MatchNameAndFolder(item));
+    volume.SetFilters("", "C:\\A\\C");
+    EXPECT_FALSE(volume.MatchNameAndFolder(item));
+    volume.SetFilters("", "C:\\");
+    item.pathNames.clear();
+    EXPECT_TRUE(volume.MatchNameAndFolder(item));
+    volume.SetFilters("", "C:\\A");
+    EXPECT_FALSE(volume.MatchNameAndFolder(item));
+}
+
+TEST_F(NtfsScanTest, ModeAndCriteriaFilters) {
+    volume.SetScanCriteria(3, FilterCriteria{});
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    EXPECT_EQ(sink.seen, std::vector<std::string>{"one.jpg"});
+
+    CNtfsVolume other;
+    other.AttachDevice(image.dev);
+    other.m_bRunning = true;
+    FilterCriteria c;
+    c.sizeMode = kSizeLarger;
+    c.minSizeKB = 1;  // only deep.txt (5000 bytes) is larger than 1 KB
+    other.SetScanCriteria(0, c);
+    ASSERT_EQ(other.ScanDeletedRecords(), 0);
+    ASSERT_EQ(other.foundItems().size(), 1u);
+    EXPECT_EQ(other.foundItems()[0]->nameText(), "deep.txt");
+}
+
+TEST_F(NtfsScanTest, StopFlagEndsTheScanAndAMissingBootSectorGivesNoImage) {
+    volume.m_bRunning = false;
+    EXPECT_EQ(volume.ScanDeletedRecords(), 0);
+    EXPECT_TRUE(volume.foundItems().empty());
+
+    auto blank = std::make_shared<MemoryDevice>(Bytes(64 * 1024));
+    CNtfsVolume empty;
+    empty.AttachDevice(blank);
+    empty.m_bRunning = true;
+    EXPECT_EQ(empty.ScanDeletedRecords(), -1);
+    Bytes boot(512);
+    EXPECT_EQ(empty.CheckBootSector(boot), kErrInvalidDrive);
+    EXPECT_FALSE(empty.isNtfs());
+}
+
+TEST_F(NtfsScanTest, LoadMftRejectsARecordZeroThatIsNotTheMft) {
+    RecordBuilder notMft(kRs, 0, true);
+    notMft.standardInfo(0, 0, 0, 0).fileName(5, u"$Boot", 6);
+    image.w.writeRecord(0, notMft.build());
+    EXPECT_EQ(volume.ScanDeletedRecords(), static_cast<int>(kErrBadMftRecord));
+
+    // A clusters-per-record byte of 0 makes records 1 byte long: refused.
+    TestVolume other;
+    other.w.writeBoot(0);
+    CNtfsVolume v;
+    v.AttachDevice(other.dev);
+    v.m_bRunning = true;
+    EXPECT_EQ(v.ScanDeletedRecords(), static_cast<int>(kErrInvalidParameter));
+}
+
+TEST_F(NtfsScanTest, ReadItemDataGivesResidentAndNonResidentContent) {
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    std::vector<std::byte> data;
+    ASSERT_EQ(volume.ReadItemData(*Find(volume, "deep.txt"), data), kSuccess);
+    EXPECT_EQ(data, image.deep);
+    ASSERT_EQ(volume.ReadItemData(*Find(volume, "root.txt"), data), kSuccess);
+    EXPECT_EQ(data, image.resident);
+    NtfsFoundItem bogus;
+    bogus.imageIndex = 3;
+    EXPECT_EQ(volume.ReadItemData(bogus, data), kErrNoImage);
+}
+
+TEST_F(NtfsScanTest, RecoveryRebuildsFoldersAndWritesExactContent) {
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    EXPECT_FALSE(volume.StartRecovery(dest.string(), 'E', prompt));
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{"Notice: Please select file to recover!"});
+    volume.AddToSelection(const_cast<NtfsFoundItem*>(Find(volume, "deep.txt")));
+    volume.AddToSelection(const_cast<NtfsFoundItem*>(Find(volume, "deep.txt")));
+    volume.AddToSelection(const_cast<NtfsFoundItem*>(Find(volume, "root.txt")));
+    EXPECT_EQ(volume.Selection().size(), 2u);
+    EXPECT_FALSE(volume.StartRecovery("e:\\saved", 'E', prompt));
+    EXPECT_EQ(prompt.messages.back(), "Notice: Select anoter drive folder.");
+    ASSERT_TRUE(volume.StartRecovery(dest.string(), 'E', prompt));
+
+    std::atomic<bool> go{true};
+    const NtfsRecoveryReport report = volume.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_EQ(report.written, 2u);
+    EXPECT_EQ(report.failed, 0u);
+    auto slurp = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::string s((std::istreambuf_iterator<char>(in)), {});
+        Bytes b(s.size());
+        std::memcpy(b.data(), s.data(), s.size());
+        return b;
+    };
+    EXPECT_EQ(slurp(dest / "A" / "B" / "deep.txt"), image.deep);
+    EXPECT_EQ(slurp(dest / "root.txt"), image.resident);
+    EXPECT_EQ(fs::file_size(dest / "A" / "B" / "deep.txt"), 5000u);
+    EXPECT_EQ(progress.m_nProgressTotal.load(), 2u);
+}
+
+TEST_F(NtfsScanTest, OverwriteAnswersAndAGrowingFailureSummary) {
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    for (const char* n : {"root.txt", "one.jpg", "two.doc", "orphan.txt", "far.txt"})
+        volume.AddToSelection(const_cast<NtfsFoundItem*>(Find(volume, n)));
+    std::ofstream(dest / "root.txt") << "old";
+    // Folders where the files should go make both creations fail.
+    fs::create_directories(dest / "Gone" / "one.jpg");
+    fs::create_directories(dest / "Gone" / "two.doc");
+    prompt.answers = {OverwriteAnswer::No};
+    std::atomic<bool> go{true};
+    NtfsRecoveryReport report = volume.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{"root.txt"});
+    EXPECT_EQ(report.skipped, 1u);
+    EXPECT_EQ(report.failed, 2u);
+    EXPECT_EQ(report.written, 2u);
+    EXPECT_EQ(report.summary, "Can not create file 'one.jpg'.\nCan not create file 'two.doc'.\n");
+    ASSERT_EQ(prompt.messages.size(), 1u);  // one box for both lines
+    EXPECT_EQ(prompt.messages[0], "Notice: " + report.summary);
+    EXPECT_TRUE(fs::exists(dest / "Lost Files0" / "Dir0" / "orphan.txt"));
+
+    // Yes to All replaces every existing file without asking again; Cancel stops.
+    prompt.asked.clear();
+    prompt.answers = {OverwriteAnswer::YesToAll};
+    fs::remove_all(dest / "Gone");
+    report = volume.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_EQ(prompt.asked.size(), 1u);
+    EXPECT_EQ(report.written, 5u);
+    prompt.asked.clear();
+    prompt.answers = {OverwriteAnswer::Cancel};
+    report = volume.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.written, 0u);
+    EXPECT_EQ(prompt.asked.size(), 1u);
+    EXPECT_FALSE(go.load());
+}
+
+// Records of an older MFT left on the disk, outside the current one.
+void PlantOldRecords(TestVolume& v) {
+    const uint64_t at = 100 * kCs;
+    auto put = [&](uint64_t slot, const Bytes& rec) { v.dev->writeAt(at + slot * kRs, rec); };
+    RecordBuilder dir(kRs, 70, true, true);
+    dir.standardInfo(0, 0, 0, 0x10).fileName(5, u"OldDir", kFolder);
+    put(0, dir.build());
+    RecordBuilder a(kRs, 71, true);
+    a.standardInfo(0, 0, 0, 0x20).fileName(70, u"old.txt", 0x20).residentData(ToBytes("old contents\n"));
+    put(1, a.build());
+    RecordBuilder b(kRs, 72, true);
+    b.standardInfo(0, 0, 0, 0x20).fileName(99, u"stray1.txt", 0x20).residentData(ToBytes("1"));
+    put(2, b.build());
+    RecordBuilder c(kRs, 73, true);
+    c.standardInfo(0, 0, 0, 0x20).fileName(99, u"stray2.txt", 0x20).residentData(ToBytes("2"));
+    put(3, c.build());
+    // NTFS 3.0 layout (update sequence at 0x2A): not "FILE0", never found.
+    Bytes old = RecordBuilder(kRs, 74, true).fileName(5, u"v30.txt", 0x20).build();
+    writeLe16(old, 0x04, 0x2A);
+    put(4, old);
+}
+
+TEST_F(NtfsScanTest, FormattedScanListsTheMftAndRecordsOutsideIt) {
+    PlantOldRecords(image);
+    volume.SetScanRange(0, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    // The listing thread: every named record from 30 on, live ones too.
+    EXPECT_NE(Find(volume, "live.txt"), nullptr);
+    EXPECT_NE(Find(volume, "deep.txt"), nullptr);
+    EXPECT_EQ(Path(*Find(volume, "deep.txt")), (std::vector<std::string>{"B", "A"}));
+    // 64 MFT records counted in one step, then the four old records.
+    EXPECT_EQ(volume.formattedFoundCount(), 64u + 4u);
+    EXPECT_EQ(progress.text(), "Found Formated Files : 68");
+    const NtfsFoundItem* old = Find(volume, "old.txt");
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(old->imageIndex, 1);
+    EXPECT_EQ(old->recordNumber, 71u);
+    EXPECT_EQ(Path(*old), (std::vector<std::string>{"OldDir", "Lost Files1"}));
+    EXPECT_EQ(old->pathRecords, (std::vector<uint32_t>{70, 2}));
+    // Two files of one missing folder share one made-up folder.
+    EXPECT_EQ(Path(*Find(volume, "stray1.txt")), Path(*Find(volume, "stray2.txt")));
+    EXPECT_EQ(Find(volume, "stray1.txt")->pathNames.back(), "Lost Files1");
+    EXPECT_EQ(Find(volume, "v30.txt"), nullptr);
+    std::vector<std::byte> data;
+    ASSERT_EQ(volume.ReadItemData(*old, data), kSuccess);
+    EXPECT_EQ(data, ToBytes("old contents\n"));
+    // Folders are kept but not sent; every sent index is distinct.
+    std::vector<uint32_t> sorted = sink.indices;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+    for (const std::string& name : sink.seen) EXPECT_NE(name, "OldDir");
+}
+
+TEST_F(NtfsScanTest, FormattedScanWithoutBootSectorStillFindsRecords) {
+    PlantOldRecords(image);
+    image.dev->writeAt(0, Bytes(512));
+    volume.SetScanRange(0, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    EXPECT_FALSE(volume.isNtfs());
+    EXPECT_EQ(volume.recordSize(), 1024u);
+    EXPECT_EQ(volume.clusterSize(), 4096u);
+    // Nothing is listed from an MFT; the old MFT's own records (from 30 on) are found.
+    EXPECT_NE(Find(volume, "old.txt"), nullptr);
+    EXPECT_NE(Find(volume, "deep.txt"), nullptr);  // the current MFT is just another old one now
+    EXPECT_EQ(Find(volume, "deep.txt")->imageIndex, 1);
+    EXPECT_EQ(Path(*Find(volume, "deep.txt")), (std::vector<std::string>{"B", "A", "Lost Files1"}));
+}
+
+TEST_F(NtfsScanTest, FormattedScanRangeTailIsExamined) {
+    PlantOldRecords(image);
+    // The range ends right after the third old record, mid-window.
+    volume.SetScanRange(0, 100 * 8 + 6);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    EXPECT_NE(Find(volume, "stray1.txt"), nullptr);
+    EXPECT_EQ(Find(volume, "stray2.txt"), nullptr);
+}
+
+}  // namespace
+}  // namespace vantor
