@@ -230,7 +230,7 @@ void NtfsPageModel::refillList() {
             NtfsFoundItem* it = item(index);
             if (!it) continue;
             if (filterOn_ && !passesPageFilter(*it)) continue;
-            rows_.push_back({index, it});
+            rows_.push_back({index, it, rows_.size()});
             listTotals_.count++;
             listTotals_.bytes += ItemSize(*it);
         }
@@ -262,6 +262,11 @@ std::array<std::string, kNtfsColumnCount> NtfsPageModel::rowTexts(const NtfsFoun
 
 bool NtfsPageModel::rowChecked(size_t row) const {
     return row < rows_.size() && ItemSelected(*rows_[row].item);
+}
+
+bool NtfsPageModel::setViewMode(NtfsViewMode mode) {
+    viewMode_ = mode;
+    return mode == NtfsViewMode::Icons && !rows_.empty();
 }
 
 void NtfsPageModel::setPageFilter(const FilterCriteria& criteria) {

@@ -21,6 +21,17 @@
 
 namespace vantor {
 
+// The page's two scan kinds, as the shell creates it.
+inline constexpr int kNtfsPageModeDeleted = 10000;
+inline constexpr int kNtfsPageModeFormatted = 10002;
+
+inline constexpr const char* kNtfsScanDeletedTitle = "Scanning Deleted Files ...";
+inline constexpr const char* kNtfsScanFormattedTitle = "Scanning Formated Drive ...";
+inline constexpr const char* kNtfsThumbnailTitle = "Viewing icon...";
+
+// The "View Mode" menu's two entries.
+enum class NtfsViewMode { Details, Icons };
+
 // Tree images: the root, then the closed and open folder.
 inline constexpr int kNtfsRootImage = 0;
 inline constexpr int kNtfsFolderImage = 1;
@@ -57,6 +68,9 @@ struct NtfsTotals {
 struct NtfsListRow {
     uint32_t index = 0;
     NtfsFoundItem* item = nullptr;
+    // Position when the list was filled: the row's thumbnail index, which
+    // sorting does not move.
+    size_t imageIndex = 0;
 };
 
 // What the page's window messages carry, as calls. Every method has an
@@ -111,6 +125,8 @@ public:
     FolderTree& tree() { return tree_; }
     FolderNode* root() const { return tree_.root(); }
     NtfsFoundItem* item(uint32_t index) const;
+    // One past the highest foundItems index delivered so far.
+    uint32_t itemSlots() const { return static_cast<uint32_t>(items_.size()); }
     // The node the item is listed in; null when it was not placed.
     FolderNode* nodeOfItem(uint32_t index) const;
     static NtfsNodeData* nodeData(const FolderNode* node);
@@ -124,6 +140,11 @@ public:
     std::array<std::string, kNtfsColumnCount> rowTexts(const NtfsFoundItem& item) const;
     bool rowChecked(size_t row) const;
     NtfsTotals listTotals() const { return listTotals_; }
+
+    // View mode. True when switching to icons needs a thumbnail run (the
+    // list has rows to render); otherwise each row shows its own index.
+    NtfsViewMode viewMode() const { return viewMode_; }
+    bool setViewMode(NtfsViewMode mode);
 
     // The page filter and its switch; changing either refills the list.
     const FilterCriteria& pageFilter() const { return filter_; }
@@ -170,6 +191,7 @@ private:
     std::vector<NtfsListRow> rows_;
     FilterCriteria filter_;
     bool filterOn_ = false;
+    NtfsViewMode viewMode_ = NtfsViewMode::Details;
     NtfsTotals allTotals_;
     NtfsTotals checkedTotals_;
     NtfsTotals listTotals_;
