@@ -70,7 +70,8 @@ private:
 // A small volume at sector 2048 of a memory drive: a deleted folder Docs
 // (record 40) holding a resident a.txt (41) and a 5000-byte b.bin (42), a
 // deleted top.txt (43) at the root, a live live.txt (44), and a deleted
-// c.txt (45) whose parent record 46 now holds a file.
+// c.txt (45) whose parent record 46 now holds a file, and a second deleted
+// Docs (47) with d.txt (48).
 class NtfsSessionTest : public ::testing::Test {
 protected:
     static constexpr uint32_t kStart = 2048;
@@ -123,6 +124,17 @@ protected:
                               .fileName(5, u"reused.txt", 0x20)
                               .build());
 
+        // A second deleted Docs folder, another record: a sibling node.
+        w.writeRecord(47, rec(47, false, true)
+                              .standardInfo(t, t, t, 0x10)
+                              .fileName(5, u"Docs", 0x10000000)
+                              .build());
+        w.writeRecord(48, rec(48, false, false)
+                              .standardInfo(t, t, t, 0x20)
+                              .fileName(47, u"d.txt", 0x20)
+                              .residentData(ntfstest::ToBytes("second docs\n"))
+                              .build());
+
         DeviceTable::Global().clear();
         const int drive = DeviceTable::Global().addMemoryDrive(dev);
         record_.diskIndex = drive;
@@ -160,7 +172,7 @@ TEST_F(NtfsSessionTest, DeletedScanListsEveryDeletedFileWithItsFolder) {
     EXPECT_EQ(session->engineName(), "NTFS");
     EXPECT_EQ(session->tree().root()->text, "NTFS - Logical Disk (*:)");
     const auto entries = session->entries();
-    ASSERT_EQ(entries.size(), 4u);
+    ASSERT_EQ(entries.size(), 5u);
     const FoundEntry* a = find(entries, "a.txt");
     const FoundEntry* b = find(entries, "b.bin");
     const FoundEntry* top = find(entries, "top.txt");
@@ -180,7 +192,10 @@ TEST_F(NtfsSessionTest, DeletedScanListsEveryDeletedFileWithItsFolder) {
     // The parent record holds a file now: a made-up folder under the bucket.
     EXPECT_EQ(c->folderPath.rfind("Lost Files0/Dir", 0), 0u) << c->folderPath;
     // The deleted folder counts among the found items, though it is not listed.
-    EXPECT_EQ(state_.progress.text(), "Found Deleted Files : 5");
+    EXPECT_EQ(state_.progress.text(), "Found Deleted Files : 7");
+    // Same-named folders get paths of their own.
+    ASSERT_NE(find(entries, "d.txt"), nullptr);
+    EXPECT_EQ(find(entries, "d.txt")->folderPath, "Docs (2)");
 }
 
 TEST_F(NtfsSessionTest, TickedFolderComesBackWithItsPath) {
@@ -200,6 +215,7 @@ TEST_F(NtfsSessionTest, TickedFolderComesBackWithItsPath) {
     EXPECT_EQ(ReadFile(dest.path() / "Docs" / "b.bin"), AsString(bData_));
     EXPECT_EQ(ReadFile(dest.path() / "top.txt"), "top\n");
     EXPECT_FALSE(fs::exists(dest.path() / "Lost Files0"));
+    EXPECT_FALSE(fs::exists(dest.path() / "Docs" / "d.txt")) << "the other Docs was not ticked";
 
     // A second run asks before replacing; No leaves each file alone.
     prompt.answer = OverwriteAnswer::No;
@@ -217,7 +233,7 @@ TEST_F(NtfsSessionTest, NothingTickedIsRefusedWithTheNotice) {
     std::atomic<bool> running{true};
     RecoveryOutcome out = session->recover(dest.path().string(), prompt, state_, running);
     EXPECT_EQ(out.written, 0u);
-    EXPECT_TRUE(out.cancelled);
+    EXPECT_TRUE(out.refused);
     ASSERT_EQ(prompt.messages.size(), 1u);
     EXPECT_EQ(prompt.messages[0], "Please select file to recover!");
     EXPECT_TRUE(fs::is_empty(dest.path()));
@@ -228,9 +244,9 @@ TEST_F(NtfsSessionTest, PageFilterNarrowsTheEntries) {
     ASSERT_TRUE(session);
     session->pageFilter().namePart = "TXT";
     session->setFilterEnabled(true);
-    EXPECT_EQ(session->entries().size(), 3u);
-    session->setFilterEnabled(false);
     EXPECT_EQ(session->entries().size(), 4u);
+    session->setFilterEnabled(false);
+    EXPECT_EQ(session->entries().size(), 5u);
 }
 
 TEST_F(NtfsSessionTest, FormattedScanListsLiveAndDeletedRecords) {

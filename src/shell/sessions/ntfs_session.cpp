@@ -140,7 +140,7 @@ std::vector<FoundEntry> NtfsSession::entries() const {
     model_.tree().walk([&](FolderNode& node) {
         const NtfsNodeData* data = NtfsPageModel::nodeData(&node);
         if (!data) return true;
-        const std::string folder = NtfsPageModel::folderPath(&node);
+        const std::string folder = FolderPathOf(&node);
         for (uint32_t index : data->items) {
             const NtfsFoundItem* it = model_.item(index);
             if (!it || (model_.filterEnabled() && !model_.passesPageFilter(*it))) continue;
@@ -171,9 +171,10 @@ std::vector<FoundEntry> NtfsSession::entries() const {
 
 bool NtfsSession::setChecked(const std::string& idOrFolderPath, bool on) {
     if (auto it = ids_.find(idOrFolderPath); it != ids_.end()) return model_.setItemChecked(it->second, on);
-    const auto folders = model_.findFolders(idOrFolderPath);
-    for (FolderNode* node : folders) model_.setNodeChecked(node, on);
-    return !folders.empty();
+    FolderNode* node = FindFolderByPath(model_.tree(), idOrFolderPath);
+    if (!node) return false;
+    model_.setNodeChecked(node, on);
+    return true;
 }
 
 RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt& prompt, AppState& state,
@@ -186,8 +187,7 @@ RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt&
     if (!volume_.StartRecovery(destination, record_.driveLetter, prompt)) {
         // Refused before anything was written: nothing selected, or the
         // destination lies on the scanned volume.
-        outcome.cancelled = true;
-        outcome.failures.push_back(volume_.Selection().empty() ? kNtfsNothingSelectedText : kNtfsOtherDriveText);
+        outcome.refused = true;
         return outcome;
     }
     if (CreateFolderPath(destination) != kSuccess) {
