@@ -1,0 +1,347 @@
+// `vantor scan` / `vantor recover` on the FAT partitions of the real-tool
+// sample disk, and the FAT session behind them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "disk/disk_inventory.h"
+#include "disk/volume_mount.h"
+#include "platform/device_table.h"
+#include "shell/app_state.h"
+#include "shell/engine_registry.h"
+#include "shell/sessions/fat_session.h"
+
+namespace vantor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSample = std::string(VANTOR_FIXTURE_DIR) + "/sample-disk.img";
+
+struct CliRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+// Runs vantor with args; stdin from /dev/null unless input is given.
+CliRun Vantor(const std::string& args, const fs::path& scratch) {
+    CliRun r;
+    const fs::path errFile = scratch / "stderr.txt";
+    const std::string cmd = std::string(VANTOR_CLI_PATH) + " --image '" + kSample + "' " + args +
+                            " </dev/null 2>'" + errFile.string() + "'";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::ifstream e(errFile);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// Compact SHA-256, for the fixtures' checksum table.
+std::string Sha256Prefix(const std::string& data) {
+    static const uint32_t k[64] = {
+        0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+        0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+        0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+        0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+        0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+        0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+        0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+        0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+    uint32_t h[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+    std::string m = data;
+    const uint64_t bits = uint64_t{data.size()} * 8;
+    m.push_back(static_cast<char>(0x80));
+    while (m.size() % 64 != 56) m.push_back('\0');
+    for (int i = 7; i >= 0; --i) m.push_back(static_cast<char>((bits >> (i * 8)) & 0xFF));
+    auto rotr = [](uint32_t x, int n) { return (x >> n) | (x << (32 - n)); };
+    for (size_t off = 0; off < m.size(); off += 64) {
+        uint32_t w[64];
+        for (int i = 0; i < 16; ++i)
+            w[i] = uint32_t{static_cast<uint8_t>(m[off + i * 4])} << 24 |
+                   uint32_t{static_cast<uint8_t>(m[off + i * 4 + 1])} << 16 |
+                   uint32_t{static_cast<uint8_t>(m[off + i * 4 + 2])} << 8 | static_cast<uint8_t>(m[off + i * 4 + 3]);
+        for (int i = 16; i < 64; ++i) {
+            const uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+            const uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+            w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+        }
+        uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], hh = h[7];
+        for (int i = 0; i < 64; ++i) {
+            const uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
+            const uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+            hh = g; g = f; f = e; e = d + t1; d = c; c = b; b = a; a = t1 + t2;
+        }
+        h[0] += a; h[1] += b; h[2] += c; h[3] += d; h[4] += e; h[5] += f; h[6] += g; h[7] += hh;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%08x%08x", h[0], h[1]);
+    return hex;
+}
+
+class FatCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("vantor-fatcli-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        out = dir / "out";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    CliRun Run(const std::string& args) { return Vantor(args, dir); }
+
+    fs::path dir, out;
+};
+
+TEST(Sha256Test, KnownValue) { EXPECT_EQ(Sha256Prefix("abc"), "ba7816bf8f01cfea"); }
+
+TEST_F(FatCliTest, ScanDeletedListsTheDeletedFat32File) {
+    CliRun r = Run("scan deleted --partition 0");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("FAT32 - Logical Disk (C:)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("f1     #ELETED.txt  [3.37 KB, RW, modified 2023-11-14   22:13:20, created "
+                         "2023-11-14   22:13:20, accessed 2023-11-14   12:00:00, deleted]"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Found 1 files - 3.37 KB"), std::string::npos) << r.out;
+    // Live files of live folders are not listed, and --quiet is not needed off a terminal.
+    EXPECT_EQ(r.out.find("README"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(FatCliTest, RecoverWritesTheDeletedFilesByteExact) {
+    CliRun r = Run("recover deleted --partition 0 --to '" + out.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Recovered 1 files"), std::string::npos) << r.out;
+    const std::string data = ReadAll(out / "#ELETED.txt");
+    EXPECT_EQ(data.size(), 3450u);
+    EXPECT_EQ(Sha256Prefix(data), "577651e897459482");
+
+    CliRun g = Run("recover deleted --partition 2 --select '#ONE*' --to '" + (dir / "g").string() + "'");
+    ASSERT_EQ(g.status, 0) << g.out << g.err;
+    const std::string gone = ReadAll(dir / "g" / "#ONE.txt");
+    EXPECT_EQ(gone.size(), 2070u);
+    EXPECT_EQ(Sha256Prefix(gone), "3cb7584ec66f0c8e");
+}
+
+TEST_F(FatCliTest, JsonShape) {
+    CliRun r = Run("scan deleted --partition 0 --json");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const nlohmann::json j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["engine"], "FAT32");
+    EXPECT_EQ(j["scan"], "deleted");
+    EXPECT_EQ(j["partition"]["index"], 0);
+    EXPECT_EQ(j["partition"]["fileSystem"], "FAT32");
+    EXPECT_EQ(j["partition"]["letter"], "C");
+    EXPECT_EQ(j["partition"]["startSector"], 2048);
+    EXPECT_EQ(j["fileCount"], 1);
+    EXPECT_EQ(j["totalBytes"], 3450);
+    const auto& tree = j["tree"];
+    EXPECT_EQ(tree["name"], "FAT32 - Logical Disk (C:)");
+    EXPECT_EQ(tree["path"], "");
+    EXPECT_TRUE(tree["folders"].is_array());
+    ASSERT_EQ(tree["files"].size(), 1u);
+    const auto& f = tree["files"][0];
+    EXPECT_EQ(f["id"], "f1");
+    EXPECT_EQ(f["name"], "#ELETED.txt");
+    EXPECT_EQ(f["path"], "#ELETED.txt");
+    EXPECT_EQ(f["size"], 3450);
+    EXPECT_EQ(f["sizeText"], "3.37 KB");
+    EXPECT_EQ(f["attributes"], "RW");
+    EXPECT_EQ(f["modified"], "2023-11-14   22:13:20");
+    EXPECT_EQ(f["accessed"], "2023-11-14   12:00:00");
+    EXPECT_EQ(f["deleted"], true);
+    EXPECT_EQ(f["extra"]["firstCluster"], "431");
+    EXPECT_EQ(f["extra"]["ext"], "txt");
+}
+
+TEST_F(FatCliTest, FiltersNarrowTheScan) {
+    EXPECT_NE(Run("scan deleted --partition 0 --name zzz").out.find("Found 0 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --name elet").out.find("Found 1 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --size smaller:3").out.find("Found 0 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --size between:3,4").out.find("Found 1 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --date on:2023-11-14").out.find("Found 1 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --date before:2023-11-14").out.find("Found 0 files"),
+              std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --ext-group 1").out.find("Found 0 files"), std::string::npos);
+    EXPECT_NE(Run("scan deleted --partition 0 --type pictures").out.find("Found 0 files"), std::string::npos);
+}
+
+TEST_F(FatCliTest, UsageAndDeviceErrors) {
+    CliRun r = Run("scan deleted --partition 0 --size between:30,20");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Start size can't larger then end size!"), std::string::npos) << r.err;
+    EXPECT_EQ(Run("scan deleted --partition 0 --size equal:abc").status, 2);
+    EXPECT_EQ(Run("scan deleted --partition 0 --date on:2023-13-01").status, 2);
+    EXPECT_EQ(Run("scan deleted --partition 0 --ext-group 7").status, 2);
+    EXPECT_EQ(Run("scan deleted --partition 99").status, 2);
+    EXPECT_EQ(Run("scan deleted --partition 5").status, 2);  // EXT3: no engine here
+    EXPECT_EQ(Run("scan sideways --partition 0").status, 2);
+    EXPECT_EQ(Run("recover deleted --partition 0").status, 2);  // no --to
+    CliRun missing = Vantor("--image /nonexistent.img scan deleted --partition 0", dir);
+    EXPECT_EQ(missing.status, 3);
+}
+
+TEST_F(FatCliTest, RefusesADestinationOnTheScannedDrive) {
+    // C: is the scanned FAT32 partition's letter.
+    CliRun r = Run("recover deleted --partition 0 --to 'C:\\saved'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Select anoter drive folder."), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists("C:\\saved"));
+    EXPECT_EQ(Run("recover deleted --partition 0 --to 'c:'").status, 2);
+}
+
+TEST_F(FatCliTest, OverwritePolicies) {
+    fs::create_directories(out);
+    const fs::path target = out / "#ELETED.txt";
+    std::ofstream(target) << "older and longer text that must be replaced or kept";
+    const std::string older = ReadAll(target);
+
+    CliRun never = Run("recover deleted --partition 0 --overwrite never --to '" + out.string() + "'");
+    EXPECT_EQ(never.status, 0) << never.err;
+    EXPECT_NE(never.out.find("skipped 1"), std::string::npos) << never.out;
+    EXPECT_EQ(ReadAll(target), older);
+
+    // ask with no input answers Cancel: nothing is written, the run reports it.
+    CliRun ask = Run("recover deleted --partition 0 --to '" + out.string() + "'");
+    EXPECT_EQ(ask.status, 1);
+    EXPECT_NE(ask.err.find("This folder already contains a file named '#ELETED.txt'"), std::string::npos) << ask.err;
+    EXPECT_EQ(ReadAll(target), older);
+
+    CliRun all = Run("recover deleted --partition 0 --overwrite all --to '" + out.string() + "'");
+    EXPECT_EQ(all.status, 0) << all.err;
+    EXPECT_EQ(Sha256Prefix(ReadAll(target)), "577651e897459482");
+}
+
+TEST_F(FatCliTest, SelectionByIdFolderAndGlob) {
+    CliRun none = Run("recover deleted --partition 0 --select nothing-like-this --to '" + out.string() + "'");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("--select 'nothing-like-this' matches nothing"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("Please check files for recovering"), std::string::npos) << none.err;
+    EXPECT_FALSE(fs::exists(out / "#ELETED.txt"));
+
+    CliRun byId = Run("recover deleted --partition 0 --select f1 --to '" + out.string() + "'");
+    EXPECT_EQ(byId.status, 0) << byId.err;
+    EXPECT_TRUE(fs::exists(out / "#ELETED.txt"));
+
+    // The formatted scan of the FAT16 volume rebuilds folders; a folder path
+    // ticks everything below it.
+    CliRun scan = Run("scan formatted --partition 2 --json");
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    const nlohmann::json j = nlohmann::json::parse(scan.out);
+    ASSERT_FALSE(j["tree"]["folders"].empty());
+    const std::string folder = j["tree"]["folders"][0]["path"];
+    const fs::path fout = dir / "formatted";
+    CliRun rec = Run("recover formatted --partition 2 --select '" + folder + "' --to '" + fout.string() + "'");
+    EXPECT_EQ(rec.status, 0) << rec.out << rec.err;
+    size_t files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(fout))
+        if (e.is_regular_file()) ++files;
+    std::function<size_t(const nlohmann::json&)> below = [&](const nlohmann::json& f) {
+        size_t n = f["files"].size();
+        for (const auto& c : f["folders"]) n += below(c);
+        return n;
+    };
+    EXPECT_EQ(files, below(j["tree"]["folders"][0]));
+    EXPECT_GT(files, 0u);
+}
+
+// The session in-process: stable ids, folder paths, check propagation.
+TEST(FatSessionTest, IdsAreStableAndTicksPropagate) {
+    DeviceTable& table = DeviceTable::Global();
+    table.attachImages({kSample});
+    MountVolumes(table);
+    CDiskInventory inv;
+    inv.Refresh();
+    ASSERT_GT(inv.partitionCount(), 2);
+    const PartitionRecord record = inv.partition(2);
+    ASSERT_EQ(record.fileSystemName(), "FAT");
+    auto session = CreateEngineSession(record);
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(session->engineName(), "FAT16");
+    AppState state;
+    state.selectPartition(record);
+    std::atomic<bool> running{true};
+    ASSERT_EQ(session->scan(ScanKind::Formatted, state, running), kSuccess);
+    const auto first = session->entries();
+    ASSERT_FALSE(first.empty());
+    ASSERT_EQ(session->scan(ScanKind::Formatted, state, running), kSuccess);
+    const auto second = session->entries();
+    ASSERT_EQ(first.size(), second.size());
+    for (size_t i = 0; i < first.size(); ++i) {
+        EXPECT_EQ(first[i].id, second[i].id);
+        EXPECT_EQ(first[i].folderPath + "/" + first[i].name, second[i].folderPath + "/" + second[i].name);
+    }
+    auto* fat = dynamic_cast<FatSession*>(session.get());
+    ASSERT_NE(fat, nullptr);
+    const FoundEntry& last = second.back();
+    EXPECT_TRUE(session->setChecked(last.id, true));
+    EXPECT_TRUE(fat->model().canRecover());
+    EXPECT_EQ(fat->model().selectionTotals().files, 1u);
+    const FolderNode* node = FindFolderByPath(session->tree(), last.folderPath);
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(node->checked);
+    EXPECT_EQ(FolderPathOf(node), last.folderPath);
+    EXPECT_TRUE(session->setChecked(last.id, false));
+    EXPECT_FALSE(fat->model().canRecover());
+    EXPECT_FALSE(session->setChecked("f0", true));
+    EXPECT_FALSE(session->setChecked("f999999", true));
+    EXPECT_FALSE(session->setChecked("no/such/folder", true));
+    EXPECT_TRUE(session->setChecked("", true));  // the root: everything
+    EXPECT_EQ(fat->model().selectionTotals().files, second.size());
+    // The page filter narrows entries() but not the ids.
+    session->pageFilter().namePart = last.name;
+    session->setFilterEnabled(true);
+    const auto filtered = session->entries();
+    ASSERT_FALSE(filtered.empty());
+    EXPECT_EQ(filtered.back().id, last.id);
+    table.clear();
+}
+
+TEST(FolderPathTest, DuplicateSiblingsGetNumbers) {
+    FolderTree tree;
+    FolderNode* root = tree.setRoot("root");
+    FolderNode* a1 = root->appendChild("#OLDER");
+    FolderNode* a2 = root->appendChild("#OLDER");
+    FolderNode* slash = root->appendChild("a/b");
+    FolderNode* inner = a2->appendChild("X");
+    EXPECT_EQ(FolderPathOf(root), "");
+    EXPECT_EQ(FolderPathOf(a1), "#OLDER");
+    EXPECT_EQ(FolderPathOf(a2), "#OLDER (2)");
+    EXPECT_EQ(FolderPathOf(inner), "#OLDER (2)/X");
+    EXPECT_EQ(FolderPathOf(slash), "a_b");
+    EXPECT_EQ(FindFolderByPath(tree, "#OLDER (2)/X"), inner);
+    EXPECT_EQ(FindFolderByPath(tree, "#OLDER"), a1);
+    EXPECT_EQ(FindFolderByPath(tree, "a_b"), slash);
+    EXPECT_EQ(FindFolderByPath(tree, ""), root);
+    EXPECT_EQ(FindFolderByPath(tree, "nope"), nullptr);
+}
+
+}  // namespace
+}  // namespace vantor
