@@ -36,6 +36,13 @@ void PrintText(const CDiskInventory& inv) {
                     FormatSize(r.totalBytes).c_str(), SlotKindText(r.slotKind), r.partitionType,
                     r.tableSector, r.extendedBase);
     }
+    // The partition list labels exactly as the partition pages show them.
+    std::printf("\nPartition list:\n");
+    for (int i = 0; i < inv.partitionCount(); ++i) {
+        PartitionListLabel l = MakePartitionListLabel(inv.partition(i));
+        std::printf("  %-3d %-14s %-28s %s\n", i, l.letterAndFileSystem.c_str(), l.startText.c_str(),
+                    l.endText.c_str());
+    }
 }
 
 void PrintJson(const CDiskInventory& inv) {

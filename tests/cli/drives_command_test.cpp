@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/cli_runner.h"
+
+namespace {
+
+using vantor::test::CliRun;
+using vantor::test::RunCli;
+
+const std::string kSample = std::string(VANTOR_FIXTURE_DIR) + "/sample-disk.img";
+
+TEST(DrivesCommand, ListsDriveLabelEveryPartitionAndTheListLabels) {
+    CliRun r = RunCli("drives --image " + kSample);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("sample-disk.img (  BusType :  Unknown ,    Size :  96.00 MB  )"), std::string::npos)
+        << r.out;
+    for (const char* line : {"C:  FAT32      Start Sector : 2048          End Sector : 83967",
+                             "D:  NTFS       Start Sector : 83968         End Sector : 116735",
+                             "E:  FAT        Start Sector : 126976        End Sector : 159743",
+                             "*:  Deleted    Start Sector : 63            End Sector : 2047",
+                             "*:  EXT3       Start Sector : 161792        End Sector : 186367",
+                             "*:  Deleted    Start Sector : 186431        End Sector : 196607"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+TEST(DrivesCommand, JsonCarriesTheSameRecordsAndBadImagesExitWithDeviceError) {
+    CliRun r = RunCli("--image " + kSample + " drives --json");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\"fileSystem\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SAMPLENTFS"), std::string::npos);
+    EXPECT_NE(r.out.find("sampleext3"), std::string::npos);
+
+    CliRun bad = RunCli("drives --image /nonexistent/vantor-none.img");
+    EXPECT_EQ(bad.status, 3);
+    EXPECT_NE(bad.out.find("cannot open disk image"), std::string::npos) << bad.out;
+}
+
+}  // namespace
