@@ -167,7 +167,7 @@ bool ShowProgress(const CliContext& ctx) { return !ctx.quiet && (ctx.progress ||
 
 // Sets up the drives, picks the partition, runs the scan. Returns an exit
 // code other than kExitOk when the run cannot go on.
-int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run) {
+int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string* destination = nullptr) {
     std::string error;
     if (!ApplyFilters(a, run.state, error)) return Usage(error);
     if (!SetUpDevices(ctx)) return ctx.exitCode;
@@ -180,6 +180,11 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run) {
     if (!run.session)
         return Usage("partition " + std::to_string(a.partition) + " (" + run.record.fileSystemName() +
                      ") has no engine for a " + a.kind + " scan");
+    // A destination on the scanned volume is refused before anything is read.
+    if (destination && DestinationOnScannedVolume(*destination, run.record)) {
+        std::fprintf(stderr, "%s: %s\n", kNoticeCaption, kSelectOtherDriveText);
+        return kExitUsage;
+    }
     run.state.selectPartition(run.record);
     std::atomic<bool> running{true};
     {
@@ -269,7 +274,8 @@ void AddScanCommands(CLI::App& app, CliContext& ctx) {
             PrintScanJson(report);
         else
             PrintScanText(report);
-        ctx.exitCode = run.scanError != kSuccess ? kExitDevice : kExitOk;
+        if (run.scanError != kSuccess) ctx.exitCode = kExitDevice;
+        else ctx.exitCode = run.session->entries().empty() ? kExitPartial : kExitOk;  // nothing found
     });
 
     auto recoverArgs = std::make_shared<ScanArgs>();
@@ -286,18 +292,12 @@ void AddScanCommands(CLI::App& app, CliContext& ctx) {
         OverwritePolicy policy = OverwritePolicy::Ask;
         ParseOverwritePolicy(a.overwrite, policy);
         ScanRun run;
-        int rc = RunScan(ctx, a, run);
+        int rc = RunScan(ctx, a, run, &a.to);
         if (rc != kExitOk) {
             ctx.exitCode = rc;
             return;
         }
         CliPrompt prompt(policy);
-        // Checked before the folder is made, so nothing lands on the scanned volume.
-        if (DestinationOnScannedVolume(a.to, run.record)) {
-            prompt.message(kSelectOtherDriveText, kNoticeCaption, MessageIcon::Information);
-            ctx.exitCode = kExitUsage;
-            return;
-        }
         const std::vector<std::string> unmatched = ApplySelection(*run.session, a.select);
         for (const auto& u : unmatched) std::fprintf(stderr, "vantor: --select '%s' matches nothing\n", u.c_str());
         const ErrorCode made = CreateFolderPath(a.to);

@@ -19,6 +19,7 @@
 #include "platform/device_table.h"
 #include "shell/app_state.h"
 #include "shell/engine_registry.h"
+#include "fat/fat_records.h"
 #include "shell/sessions/fat_session.h"
 
 namespace vantor {
@@ -182,7 +183,9 @@ TEST_F(FatCliTest, JsonShape) {
 }
 
 TEST_F(FatCliTest, FiltersNarrowTheScan) {
-    EXPECT_NE(Run("scan deleted --partition 0 --name zzz").out.find("Found 0 files"), std::string::npos);
+    CliRun nothing = Run("scan deleted --partition 0 --name zzz");
+    EXPECT_NE(nothing.out.find("Found 0 files"), std::string::npos);
+    EXPECT_EQ(nothing.status, 1);  // nothing found
     EXPECT_NE(Run("scan deleted --partition 0 --name elet").out.find("Found 1 files"), std::string::npos);
     EXPECT_NE(Run("scan deleted --partition 0 --size smaller:3").out.find("Found 0 files"), std::string::npos);
     EXPECT_NE(Run("scan deleted --partition 0 --size between:3,4").out.find("Found 1 files"), std::string::npos);
@@ -316,6 +319,19 @@ TEST(FatSessionTest, IdsAreStableAndTicksPropagate) {
     EXPECT_TRUE(session->setChecked("", true));  // the root: everything
     EXPECT_EQ(fat->model().selectionTotals().files, second.size());
     // The page filter narrows entries() but not the ids.
+    // Preview reads through the drive, by the same rule as recovery.
+    std::vector<std::byte> head;
+    const FatFoundFile* rec = nullptr;
+    session->tree().walk([&](FolderNode& n) {
+        if (auto* files = n.dataAs<FatFolderFiles>())
+            for (auto& f : files->files)
+                if (f->nameText() == "#ONE.txt") rec = f.get();
+        return true;
+    });
+    ASSERT_NE(rec, nullptr);
+    ASSERT_EQ(fat->readHead(*rec, 1024, head), kSuccess);
+    ASSERT_EQ(head.size(), 1024u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(head.data()), 23), "deleted-fat16 line 0001");
     session->pageFilter().namePart = last.name;
     session->setFilterEnabled(true);
     const auto filtered = session->entries();

@@ -126,6 +126,14 @@ RecoveryOutcome FatSession::recover(const std::string& destination, UserPrompt& 
     return out;
 }
 
+ErrorCode FatSession::readHead(const FatFoundFile& record, uint64_t maxBytes, std::vector<std::byte>& out) {
+    out.clear();
+    if (!previewVolume_ || !previewVolume_->opened()) previewVolume_ = OpenFatVolume(record_, fatKind_);
+    if (!previewVolume_ || !previewVolume_->opened())
+        return previewVolume_ ? previewVolume_->openError() : kErrNoImage;
+    return ReadFatFileHead(*previewVolume_, record, maxBytes, out);
+}
+
 std::unique_ptr<EngineSession> CreateFatSession(const PartitionRecord& record, int fatKind) {
     return std::make_unique<FatSession>(record, fatKind);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fat/fat_page_model.h"
+#include "fat/fat_volume.h"
 #include "shell/engine_registry.h"
 
 namespace vantor {
@@ -32,6 +33,11 @@ public:
     FatPageModel& model() { return *model_; }
     const FatPageModel& model() const { return *model_; }
     const PartitionRecord& record() const { return record_; }
+
+    // Preview and thumbnails: the first min(size, maxBytes) bytes of a record,
+    // read by the recovery rule through the partition's drive (no drive
+    // letter needed). The volume is opened on first use and kept.
+    ErrorCode readHead(const FatFoundFile& record, uint64_t maxBytes, std::vector<std::byte>& out);
     int fatKind() const { return fatKind_; }
 
 private:
@@ -44,6 +50,7 @@ private:
     PartitionRecord record_;
     int fatKind_;
     std::unique_ptr<FatPageModel> model_;
+    std::unique_ptr<CFatVolume> previewVolume_;
     std::vector<Found> found_;  // tree order; the id of found_[i] is "f<i+1>"
 };
 
