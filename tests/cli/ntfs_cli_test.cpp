@@ -3,10 +3,14 @@
 #include "shell/sessions/ntfs_session.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -275,6 +279,125 @@ TEST_F(NtfsSessionTest, ANonNtfsPartitionIsReported) {
     std::atomic<bool> running{true};
     EXPECT_NE(session->scan(ScanKind::Deleted, state_, running), kSuccess);
     EXPECT_TRUE(session->entries().empty());
+}
+
+}  // namespace
+}  // namespace vantor
+
+// ---------------------------------------------------------------------------
+// `vantor` on the real-tool fixtures.
+
+namespace vantor {
+namespace {
+
+struct ToolRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+ToolRun Vantor(const std::string& image, const std::string& args, const fs::path& scratch) {
+    ToolRun r;
+    const fs::path errFile = scratch / "stderr.txt";
+    const std::string cmd = std::string(VANTOR_CLI_PATH) + " --quiet --image '" + std::string(VANTOR_FIXTURE_DIR) +
+                            "/" + image + "' " + args + " </dev/null 2>'" + errFile.string() + "'";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = ReadFile(errFile);
+    return r;
+}
+
+// Every file object of the scan's JSON tree.
+void CollectFiles(const nlohmann::json& folder, std::vector<nlohmann::json>& out) {
+    for (const auto& f : folder.value("files", nlohmann::json::array())) out.push_back(f);
+    for (const auto& sub : folder.value("folders", nlohmann::json::array())) CollectFiles(sub, out);
+}
+
+std::string Xorshift(uint32_t seed, size_t n) {
+    std::string out;
+    uint32_t x = seed;
+    while (out.size() < n) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        for (int i = 0; i < 4 && out.size() < n; ++i) out.push_back(static_cast<char>((x >> (8 * i)) & 0xFF));
+    }
+    return out;
+}
+
+std::string NumberedLines(const std::string& tag, int lines) {
+    std::string s;
+    char line[160];
+    for (int i = 1; i <= lines; ++i) {
+        std::snprintf(line, sizeof line, "%s line %04d: the quick brown fox jumps over the lazy dog\n", tag.c_str(), i);
+        s += line;
+    }
+    return s;
+}
+
+// Partition 1 of sample-disk.img is its NTFS volume (D:).
+constexpr const char* kSample = "sample-disk.img";
+
+TEST(NtfsCli, FormattedScanListsTheSampleVolumeInJson) {
+    TempDir scratch;
+    ToolRun r = Vantor(kSample, "scan formatted --partition 1 --json", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["engine"], "NTFS");
+    EXPECT_EQ(j["fileCount"], 3);
+    EXPECT_EQ(j["totalBytes"], 28 + 3900 + 20000);
+    EXPECT_EQ(j["tree"]["name"], "NTFS - Logical Disk (D:)");
+    std::vector<nlohmann::json> files;
+    CollectFiles(j["tree"], files);
+    ASSERT_EQ(files.size(), 3u);
+    std::map<std::string, nlohmann::json> byName;
+    for (const auto& f : files) byName[f["name"]] = f;
+    const auto& blob = byName["blob.bin"];
+    EXPECT_EQ(blob["id"], "66");
+    EXPECT_EQ(blob["size"], 20000);
+    EXPECT_EQ(blob["sizeText"], "19.5KB");
+    EXPECT_EQ(blob["deleted"], false);
+    EXPECT_EQ(blob["extra"]["record"], "66");
+    EXPECT_EQ(blob["extra"]["path"], "blob.bin");
+    EXPECT_EQ(blob["extra"]["deleted"], "false");
+    EXPECT_EQ(byName["readme.txt"]["extra"]["record"], "64");
+    EXPECT_EQ(byName["NTFS long name file.txt"]["size"], 3900);
+}
+
+TEST(NtfsCli, RecoverWritesTheSampleFilesByteExact) {
+    TempDir scratch;
+    const fs::path to = scratch.path() / "out";
+    ToolRun r = Vantor(kSample, "recover formatted --partition 1 --to '" + to.string() + "'", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(ReadFile(to / "readme.txt"), "Vantor sample NTFS volume.\r\n");
+    EXPECT_EQ(ReadFile(to / "NTFS long name file.txt"), NumberedLines("ntfs-long", 60));
+    EXPECT_EQ(ReadFile(to / "blob.bin"), Xorshift(4242, 20000));
+
+    // One file by its id.
+    const fs::path one = scratch.path() / "one";
+    r = Vantor(kSample, "recover formatted --partition 1 --select 65 --to '" + one.string() + "'", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(fs::exists(one / "NTFS long name file.txt"));
+    EXPECT_FALSE(fs::exists(one / "blob.bin"));
+    EXPECT_FALSE(fs::exists(one / "readme.txt"));
+}
+
+TEST(NtfsCli, NothingDeletedOnTheSampleVolume) {
+    TempDir scratch;
+    ToolRun r = Vantor(kSample, "scan deleted --partition 1 --json", scratch.path());
+    EXPECT_EQ(r.status, 1) << "nothing found";
+    EXPECT_EQ(nlohmann::json::parse(r.out)["fileCount"], 0);
+
+    const fs::path to = scratch.path() / "out";
+    r = Vantor(kSample, "recover deleted --partition 1 --to '" + to.string() + "'", scratch.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE((r.out + r.err).find("Please select file to recover!"), std::string::npos) << r.out << r.err;
+    EXPECT_TRUE(!fs::exists(to) || fs::is_empty(to));
 }
 
 }  // namespace
