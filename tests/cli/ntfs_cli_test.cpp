@@ -400,5 +400,94 @@ TEST(NtfsCli, NothingDeletedOnTheSampleVolume) {
     EXPECT_TRUE(!fs::exists(to) || fs::is_empty(to));
 }
 
+// ntfs-deleted.img: one NTFS partition (0) with deleted files in live and
+// deleted folders, resident, compressed and fragmented ones among them.
+constexpr const char* kDeleted = "ntfs-deleted.img";
+constexpr const char* kFormatted = "ntfs-formatted.img";
+
+TEST(NtfsCli, DeletedScanListsEveryDeletedFileWithItsPath) {
+    TempDir scratch;
+    ToolRun r = Vantor(kDeleted, "scan deleted --partition 0 --json", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    std::vector<nlohmann::json> files;
+    CollectFiles(j["tree"], files);
+    std::map<std::string, nlohmann::json> byPath;
+    for (const auto& f : files) byPath[f["extra"]["path"]] = f;
+    EXPECT_EQ(files.size(), 13u);
+    ASSERT_TRUE(byPath.count("docs/nested/deeper/gone-deep.txt"));
+    ASSERT_TRUE(byPath.count("olddir/b.bin"));
+    ASSERT_TRUE(byPath.count("packed/compressed-gone.txt"));
+    const auto& deep = byPath["docs/nested/deeper/gone-deep.txt"];
+    EXPECT_EQ(deep["folder"], "docs/nested/deeper");
+    EXPECT_EQ(deep["extra"]["record"], "71");
+    EXPECT_EQ(deep["id"], "71");
+    EXPECT_EQ(deep["deleted"], true);
+    EXPECT_EQ(deep["extra"]["deleted"], "true");
+    EXPECT_EQ(deep["size"], 6500);
+    EXPECT_EQ(byPath["packed/compressed-gone.txt"]["attributes"], "A-C-Del-");
+    EXPECT_EQ(byPath["big-gone.txt"]["size"], 4540001);
+}
+
+TEST(NtfsCli, DeletedFilesComeBackByteExact) {
+    TempDir scratch;
+    const fs::path to = scratch.path() / "out";
+    ToolRun r = Vantor(kDeleted, "recover deleted --partition 0 --to '" + to.string() + "'", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(ReadFile(to / "docs" / "nested" / "deeper" / "gone-deep.txt"), NumberedLines("deep-gone", 100));
+    EXPECT_EQ(ReadFile(to / "small-gone.txt"), NumberedLines("small-gone", 6));
+    EXPECT_EQ(ReadFile(to / "big-gone.txt"), NumberedLines("big-gone", 70000));
+    EXPECT_EQ(ReadFile(to / "packed" / "compressed-gone.txt"), NumberedLines("packed-gone", 4000));
+    EXPECT_EQ(ReadFile(to / "olddir" / "a.txt"), NumberedLines("olddir-a", 4));
+    EXPECT_EQ(ReadFile(to / "olddir" / "b.bin"), Xorshift(2024, 20000));
+    EXPECT_EQ(ReadFile(to / "frag-gone.txt"), NumberedLines("frag-gone", 6000));
+    // Pads whose clusters were reused still come back at their full size.
+    EXPECT_EQ(fs::file_size(to / "pad-02.bin"), 65536u);
+    EXPECT_EQ(fs::file_size(to / "filler.bin"), 21893120u);
+}
+
+TEST(NtfsCli, SelectionByFolderAndIdOnTheDeletedVolume) {
+    TempDir scratch;
+    const fs::path to = scratch.path() / "out";
+    ToolRun r = Vantor(kDeleted, "recover deleted --partition 0 --select olddir --select 72 --to '" + to.string() + "'",
+                       scratch.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(ReadFile(to / "olddir" / "a.txt"), NumberedLines("olddir-a", 4));
+    EXPECT_TRUE(fs::exists(to / "olddir" / "b.bin"));
+    EXPECT_EQ(ReadFile(to / "small-gone.txt"), NumberedLines("small-gone", 6));
+    EXPECT_FALSE(fs::exists(to / "big-gone.txt"));
+    EXPECT_FALSE(fs::exists(to / "docs"));
+
+    // A second run with --overwrite never leaves the file as it is.
+    r = Vantor(kDeleted, "recover deleted --partition 0 --select 72 --overwrite never --to '" + to.string() + "'",
+               scratch.path());
+    EXPECT_EQ(ReadFile(to / "small-gone.txt"), NumberedLines("small-gone", 6));
+}
+
+TEST(NtfsCli, FormattedScanBringsBackTheOldMftsFiles) {
+    TempDir scratch;
+    ToolRun r = Vantor(kFormatted, "scan formatted --partition 0 --json", scratch.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<nlohmann::json> files;
+    CollectFiles(nlohmann::json::parse(r.out)["tree"], files);
+    std::map<std::string, nlohmann::json> byFolderName;
+    for (const auto& f : files) byFolderName[f["path"].get<std::string>()] = f;
+    ASSERT_TRUE(byFolderName.count("Lost Files1/docs/nested/deeper/gone-deep.txt")) << r.out.substr(0, 2000);
+    ASSERT_TRUE(byFolderName.count("Lost Files1/olddir/b.bin"));
+
+    const fs::path to = scratch.path() / "out";
+    r = Vantor(kFormatted,
+               "recover formatted --partition 0 --select 'Lost Files1/olddir' --select 'Lost Files1/docs/nested' "
+               "--select '*compressed-gone.txt' --to '" + to.string() + "'",
+               scratch.path());
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const fs::path lost = to / "Lost Files1";
+    EXPECT_EQ(ReadFile(lost / "docs" / "nested" / "deeper" / "gone-deep.txt"), NumberedLines("deep-gone", 100));
+    EXPECT_EQ(ReadFile(lost / "olddir" / "a.txt"), NumberedLines("olddir-a", 4));
+    EXPECT_EQ(ReadFile(lost / "olddir" / "b.bin"), Xorshift(2024, 20000));
+    EXPECT_EQ(ReadFile(lost / "packed" / "compressed-gone.txt"), NumberedLines("packed-gone", 4000));
+    EXPECT_FALSE(fs::exists(lost / "big-gone.txt"));
+}
+
 }  // namespace
 }  // namespace vantor
