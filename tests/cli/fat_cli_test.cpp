@@ -13,6 +13,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "disk/disk_inventory.h"
 #include "disk/volume_mount.h"
@@ -36,11 +37,16 @@ struct CliRun {
 };
 
 // Runs vantor with args; stdin from /dev/null unless input is given.
-CliRun Vantor(const std::string& args, const fs::path& scratch) {
+CliRun Vantor(const std::string& args, const fs::path& scratch, const std::string* input = nullptr) {
     CliRun r;
     const fs::path errFile = scratch / "stderr.txt";
-    const std::string cmd = std::string(VANTOR_CLI_PATH) + " --image '" + kSample + "' " + args +
-                            " </dev/null 2>'" + errFile.string() + "'";
+    std::string in = "/dev/null";
+    if (input) {
+        in = (scratch / "stdin.txt").string();
+        std::ofstream(in) << *input;
+    }
+    const std::string cmd = std::string(VANTOR_CLI_PATH) + " --image '" + kSample + "' " + args + " <'" + in +
+                            "' 2>'" + errFile.string() + "'";
     FILE* p = ::popen(cmd.c_str(), "r");
     if (!p) return r;
     char buf[4096];
@@ -115,7 +121,7 @@ protected:
         out = dir / "out";
     }
     void TearDown() override { fs::remove_all(dir); }
-    CliRun Run(const std::string& args) { return Vantor(args, dir); }
+    CliRun Run(const std::string& args, const std::string* input = nullptr) { return Vantor(args, dir, input); }
 
     fs::path dir, out;
 };
@@ -240,6 +246,29 @@ TEST_F(FatCliTest, OverwritePolicies) {
     CliRun all = Run("recover deleted --partition 0 --overwrite all --to '" + out.string() + "'");
     EXPECT_EQ(all.status, 0) << all.err;
     EXPECT_EQ(Sha256Prefix(ReadAll(target)), "577651e897459482");
+}
+
+// Answers typed at the question: No keeps one file, Yes to All replaces the
+// next without asking again.
+TEST_F(FatCliTest, TypedOverwriteAnswers) {
+    CliRun first = Run("recover formatted --partition 2 --to '" + out.string() + "'");
+    ASSERT_EQ(first.status, 0) << first.err;
+    std::vector<fs::path> files;
+    for (const auto& e : fs::recursive_directory_iterator(out))
+        if (e.is_regular_file()) files.push_back(e.path());
+    ASSERT_GE(files.size(), 3u);
+    for (const auto& f : files) std::ofstream(f) << "stale";
+    const std::string answers = "n\na\n";
+    CliRun again = Run("recover formatted --partition 2 --to '" + out.string() + "'", &answers);
+    EXPECT_EQ(again.status, 0) << again.err;
+    size_t asked = 0;
+    for (size_t p = again.err.find("already contains"); p != std::string::npos; p = again.err.find("already contains", p + 1))
+        ++asked;
+    EXPECT_EQ(asked, 2u) << again.err;
+    EXPECT_NE(again.out.find("skipped 1"), std::string::npos) << again.out;
+    size_t stale = 0;
+    for (const auto& f : files) stale += ReadAll(f) == "stale";
+    EXPECT_EQ(stale, 1u);
 }
 
 TEST_F(FatCliTest, SelectionByIdFolderAndGlob) {
