@@ -107,6 +107,13 @@ def glyph(kind, c="#FFFFFF", c2=TEAL_L):
         return f'<path d="M30 8L14 24l16 16" fill="none" stroke="{c}" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"/>'
     if kind == "next":
         return f'<path d="M18 8l16 16-16 16" fill="none" stroke="{c}" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"/>'
+    if kind == "disk":  # disk image with a plus
+        return (f'<rect x="4" y="14" width="32" height="20" rx="4" fill="none" stroke="{c}" stroke-width="3.5"/>'
+                f'<circle cx="28" cy="28" r="2.6" fill="{c}"/>'
+                f'<circle cx="38" cy="12" r="9" fill="{c2}"/>'
+                f'<path d="M38 7v10M33 12h10" stroke="#FFFFFF" stroke-width="3" stroke-linecap="round"/>')
+    if kind == "ok":
+        return f'<path d="M9 25l10 10 20-22" fill="none" stroke="{c}" stroke-width="5" stroke-linecap="round" stroke-linejoin="round"/>'
     if kind == "data":  # stacked disks
         return (f'<ellipse cx="24" cy="11" rx="16" ry="6" fill="none" stroke="{c}" stroke-width="3"/>'
                 f'<path d="M8 11v26c0 3.3 7.2 6 16 6s16-2.7 16-6V11" fill="none" stroke="{c}" stroke-width="3"/>'
@@ -258,14 +265,22 @@ def main():
         write(num, 131, 90, b, d, f"category {label}, {'selected' if sel else 'normal'}")
 
     # Drive browser background 772 x 371 below the banner (drawn at -1, 107).
+    # Cards frame the tree (page 39,147-356,390) and the property panel
+    # (448,130-744,220) with the chart (470,210-699,310); the footer row
+    # holds Option, Open disk image, Back and Next.
     d = lin("db", [(0, "#F4F8FB", None), (1, "#E1EAF3", None)])
+    d += lin("ft", [(0, "#E6EDF4", None), (1, "#D6E1EC", None)])
     b = '<rect width="772" height="371" fill="url(#db)"/>'
     b += '<rect width="772" height="3" fill="#12A5A0" fill-opacity="0.85"/>'
-    b += '<rect x="25" y="13" width="344" height="291" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
-    b += text(40, 32, "Select a drive or partition", 12, INK, "bold")
-    b += '<rect x="437" y="13" width="320" height="291" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
-    b += text(451, 32, "Properties", 12, INK, "bold")
-    b += '<rect x="26" y="309" width="720" height="1" fill="#C7D5E3"/>'
+    b += '<rect x="25" y="13" width="344" height="286" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
+    b += place("data", 40, 19, 16, TEAL_D, TEAL)
+    b += text(62, 32, "Select a drive or partition", 12, INK, "bold")
+    b += '<rect x="437" y="13" width="320" height="286" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
+    b += place("about", 451, 19, 16, TEAL_D, TEAL)
+    b += text(473, 32, "Properties", 12, INK, "bold")
+    b += '<rect x="451" y="98" width="292" height="112" rx="8" fill="#F0F0F0"/>'
+    b += '<rect x="0" y="304" width="772" height="67" fill="url(#ft)"/>'
+    b += '<rect x="0" y="304" width="772" height="1" fill="#C7D5E3"/>'
     write(151, 772, 371, b, d, "drive browser background")
 
     # Result page background 770 x 362 (drawn at 0, 107).
@@ -308,6 +323,8 @@ def main():
             write(num, w, h, b, d, f'"{label}" button, {state}')
 
     small_button((164, 163, 211, 166), 115, 32, "option", "Option", False)
+    small_button((417, 418, 419, 420), 160, 32, "disk", "Open disk image...", False)
+    small_button((425, 426, 427, None), 92, 32, "ok", "OK", True)
     small_button((160, 159, 210, None), 92, 32, "back", "Back", False)
     small_button((162, 161, 209, 167), 92, 32, "next", "Next", True)
     # Result-page buttons (numbers of this product's own, 400 up), on the dark footer.
@@ -337,6 +354,58 @@ def main():
     b = ('<rect x="2" y="8" width="28" height="17" rx="3.5" fill="url(#hd)"/><rect x="5" y="18" width="12" height="2.5" rx="1" fill="#9FB8D3"/>'
          '<circle cx="25" cy="19.2" r="2" fill="#5EE1D2"/>')
     write(198, 32, 32, b, d, "fixed drive icon")
+
+    # About box background 420 x 250.
+    d = lin("ab", [(0, "#F4F8FB", None), (1, "#E3ECF4", None)]) + backdrop(420, 92, "abh")[0]
+    b = '<rect width="420" height="250" rx="0" fill="url(#ab)"/>'
+    b += '<rect width="420" height="92" fill="url(#abh)"/>'
+    b += '<rect y="92" width="420" height="2" fill="#12A5A0"/>'
+    b += logo(22, 22, 2.0)
+    b += text(80, 45, "Vantor Data Recovery", 19, "#FFFFFF", "bold")
+    b += text(81, 68, "Professional 2.0", 12, TEAL_L)
+    b += '<rect x="0.5" y="0.5" width="419" height="249" fill="none" stroke="#0A1A33"/>'
+    write(424, 420, 250, b, d, "about box background")
+
+    # Small icons, 16 x 16 unless said: tree images of the result pages
+    # (186 root, 184 folder, 187 folder selected, 185 deleted folder,
+    # 183 deleted folder selected), 194 a partition, 195 "Add backup file",
+    # 196 "Auto Scan", 197 a backup file.
+    def folder(fill, stroke, open_=False, cross=False):
+        b = f'<path d="M1.5 4h5l1.5 1.5h6.5v8h-13z" fill="{fill}" stroke="{stroke}" stroke-width="1"/>'
+        if open_:
+            b += f'<path d="M1.5 13.5l2.2-6h12l-2.2 6z" fill="{TEAL_L}" stroke="{stroke}" stroke-width="1"/>'
+        if cross:
+            b += '<circle cx="12" cy="11.5" r="3.6" fill="#E5484D"/><path d="M10.4 9.9l3.2 3.2M13.6 9.9l-3.2 3.2" stroke="#FFFFFF" stroke-width="1.3"/>'
+        return b
+    write(184, 16, 16, folder("#F2C14E", "#B8862B"), "", "folder")
+    write(187, 16, 16, folder("#F2C14E", "#B8862B", True), "", "folder, selected")
+    write(185, 16, 16, folder("#C9D3DD", "#7C8B9A", False, True), "", "deleted folder")
+    write(183, 16, 16, folder("#C9D3DD", "#7C8B9A", True, True), "", "deleted folder, selected")
+    write(186, 16, 16, '<rect x="1" y="4" width="14" height="9" rx="2" fill="#1C4272"/>'
+          '<rect x="3" y="9" width="6" height="1.6" fill="#9FB8D3"/><circle cx="12" cy="9.8" r="1.3" fill="#5EE1D2"/>',
+          "", "volume root")
+    write(194, 16, 16, '<circle cx="8" cy="8" r="6.5" fill="#D6E2EE" stroke="#1C4272" stroke-width="1.4"/>'
+          '<path d="M8 8V1.5A6.5 6.5 0 0 1 14.5 8z" fill="#12A5A0"/>', "", "partition")
+    write(197, 16, 16, '<path d="M3 1.5h7l3 3v10H3z" fill="#FFFFFF" stroke="#1C4272"/>'
+          '<rect x="5" y="8" width="6" height="4" rx="1" fill="#12A5A0"/>', "", "partition backup file")
+    write(196, 16, 16, '<circle cx="7" cy="7" r="4.8" fill="none" stroke="#1C4272" stroke-width="1.8"/>'
+          '<path d="M10.5 10.5l4 4" stroke="#1C4272" stroke-width="2.2" stroke-linecap="round"/>'
+          '<circle cx="7" cy="7" r="2" fill="#12A5A0"/>', "", "Auto Scan")
+    write(195, 16, 16, '<path d="M3 1.5h7l3 3v10H3z" fill="#FFFFFF" stroke="#1C4272"/>'
+          '<circle cx="11" cy="11" r="4" fill="#12A5A0"/><path d="M11 8.8v4.4M8.8 11h4.4" stroke="#FFFFFF" stroke-width="1.4"/>',
+          "", "Add backup file")
+
+    # Partition recovery page: background 772 x 362 (drawn at 0, 107),
+    # "Backup" 92 x 29 (203 normal and hover, 202 pressed, 201 disabled) and
+    # "Recovery" 117 x 34 (179, 178, 297, 180).
+    d = lin("pb", [(0, "#F4F8FB", None), (1, "#E1EAF3", None)])
+    b = '<rect width="772" height="362" fill="url(#pb)"/>'
+    b += '<rect width="772" height="3" fill="#12A5A0" fill-opacity="0.85"/>'
+    b += '<rect x="22" y="108" width="730" height="196" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
+    b += '<rect x="0" y="304" width="772" height="58" fill="#DCE5EE"/>'
+    write(204, 772, 362, b, d, "partition recovery page background")
+    small_button((203, 202, None, 201), 92, 29, "disk", "Backup", False)
+    small_button((179, 178, 297, 180), 117, 34, "recover", "Recovery", True)
 
     with open(os.path.join(OUT, "..", "skin.qrc"), "w") as f:
         f.write('<!DOCTYPE RCC><RCC version="1.0">\n<qresource prefix="/">\n')

@@ -7,6 +7,10 @@
 #include <QTreeWidget>
 
 #include "platform/device_table.h"
+#if __has_include("shell/ui/dialogs/criteria_dialog.h")
+#include "shell/ui/dialogs/criteria_dialog.h"
+#define VANTOR_HAVE_QUICK_SEARCH 1
+#endif
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser_model.h"
 #include "shell/ui/page_commands.h"
@@ -188,18 +192,29 @@ void CDriveBrowser::paintEvent(QPaintEvent*) {
     p.setFont(SkinFont(8));
     p.setPen(kSkinInk);
     const QFontMetrics fm(p.font());
+    const bool twoColumns = selectedPartition_ != nullptr;
     for (const PanelLine& l : lines) {
-        const int right = l.x < 160 ? kPanelRect.left() + 158 : kPanelRect.right();
+        const int right = twoColumns && l.x < 160 ? kPanelRect.left() + 156 : kPanelRect.right();
         const QRect box(kPanelRect.left() + l.x, kPanelRect.top() + l.y, right - kPanelRect.left() - l.x, fm.height());
         p.drawText(box, Qt::AlignLeft | Qt::AlignTop, fm.elidedText(Q(l.text), Qt::ElideRight, box.width()));
     }
-    if (!slices.empty()) p.drawPixmap(kChartRect.topLeft(), RenderUsageChart(slices, kChartRect.size()));
+    if (!slices.empty()) {
+        p.drawPixmap(kChartRect.topLeft(), RenderUsageChart(slices, kChartRect.size()));
+    } else {
+        p.setPen(kSkinMuted);
+        p.drawText(kPanelRect.united(kChartRect), Qt::AlignCenter | Qt::TextWordWrap,
+                   QStringLiteral("Select a drive or a partition\nto see its properties."));
+    }
 }
 
 void CDriveBrowser::OnOption() {
     if (!selectedPartition_) return;
-    // Mode 10000/10002: the quick-search criteria; 10003: the raw options,
-    // which come with the raw engine.
+    // Mode 10003 opens the raw options, which come with the raw engine.
+    if (mode_ != kModeDeleted && mode_ != kModeFormatted) return;
+#ifdef VANTOR_HAVE_QUICK_SEARCH
+    CQuickSearchDlg dialog(app_.state().criteria, this);
+    dialog.exec();
+#endif
 }
 
 void CDriveBrowser::OnOpenImage() {

@@ -2,6 +2,9 @@
 
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
+#ifdef VANTOR_HAVE_FAT_PAGE
+#include "shell/ui/fat/fat_page.h"
+#endif
 
 namespace vantor::ui {
 
@@ -36,7 +39,7 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
         case PageKind::FatResult:
 #ifdef VANTOR_HAVE_FAT_PAGE
             hasFactory = true;
-            return CreateFatResultPage(request);
+            return CreateFatResultPage(request.app, request.mode, request.fatKind, request.parent);
 #else
             return nullptr;
 #endif

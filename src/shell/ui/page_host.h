@@ -48,8 +48,8 @@ PageKind ResolvePage(int page, int mode, const std::string& fileSystem, int* fat
 // null with `hasFactory` true: its creation failed.
 QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory);
 
-// The FAT result page's factory, defined in fat/ beside the page (the build
-// calls it once a file there defines it). Null when creation failed.
-QWidget* CreateFatResultPage(const PageRequest& request);
+// The FAT result page comes from fat/fat_page.h:
+//   QWidget* CreateFatResultPage(CTolamApp&, int mode, int fatKind, QWidget* parent);
+// the build routes to it once a file in fat/ defines it.
 
 }  // namespace vantor::ui

@@ -67,7 +67,7 @@ QFont SkinFont(int pointSize, bool bold) {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
     // Points as a 96-dpi screen shows them, whatever the platform reports.
-    font.setPixelSize(pointSize * 96 / 72);
+    font.setPixelSize((pointSize * 96 + 36) / 72);
     font.setBold(bold);
     return font;
 }

@@ -81,4 +81,11 @@ void CSkinButton::changeEvent(QEvent* event) {
     QAbstractButton::changeEvent(event);
 }
 
+// A hidden button gets no leave event either; it comes back at rest.
+void CSkinButton::hideEvent(QHideEvent* event) {
+    hovered_ = false;
+    QAbstractButton::hideEvent(event);
+}
+
 }  // namespace vantor::ui
+

@@ -1,29 +1,22 @@
 #include "shell/ui/dialogs/dialog_common.h"
 
 #include <QDate>
-#include <QStringList>
 
 #include "platform/time_util.h"
+#include "shell/ui/skin.h"
 
 namespace vantor::ui {
 
-QFont DialogFont(int pointSize, bool bold) {
-    QFont f;
-    f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                   QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Sans Serif")});
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    f.setStyleHint(QFont::SansSerif);
-    return f;
-}
+QFont DialogFont(int pointSize, bool bold) { return SkinFont(pointSize, bold); }
 
 QFont FixedFont(int pointSize) {
     QFont f;
     f.setFamilies({QStringLiteral("Courier New"), QStringLiteral("DejaVu Sans Mono"),
                    QStringLiteral("Liberation Mono"), QStringLiteral("Monospace")});
-    f.setPointSize(pointSize);
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
+    // Points as a 96-dpi screen shows them, as the skin's fonts are.
+    f.setPixelSize(pointSize * 96 / 72);
     return f;
 }
 

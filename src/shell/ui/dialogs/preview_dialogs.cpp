@@ -156,7 +156,8 @@ PreviewShown PreviewFoundFile(const QString& name, uint64_t size, size_t dumpCap
     const int type = ImageTypeForName(S(name));
     if (ChoosePreview(S(name), size) == PreviewKind::Picture) {
         std::vector<std::byte> data;
-        if (read(size, data) && data.size() == size) {
+        // A picture cut short (part of it overwritten) may still show what it is.
+        if (read(size, data) && !data.empty()) {
             const QImage image = DecodePicture(data.data(), data.size(), type);
             if (!image.isNull()) {
                 CImageViewDlg dlg(&image, parent);

@@ -1,0 +1,141 @@
+// Saves a PNG of every page and state of the shell into the folder given on
+// the command line, on the sample disk image, so the look can be checked by
+// eye. Exit code 0 when every picture was written.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEnterEvent>
+#include <QPainter>
+#include <QStyleFactory>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "shell/page_ids.h"
+#include "shell/ui/about_dialog.h"
+#include "shell/ui/drive_browser.h"
+#include "shell/ui/home_view.h"
+#include "shell/ui/main_frame.h"
+#include "shell/ui/skin.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/skin_category_list.h"
+#include "shell/ui/tolam_app.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+QString gOut;
+int gFailures = 0;
+
+void Settle(int ms = 50) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void Save(QWidget* w, const QString& name) {
+    Settle();
+    const QString path = gOut + "/" + name + ".png";
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        ++gFailures;
+        return;
+    }
+    std::printf("%s\n", qPrintable(path));
+}
+
+QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& prefix) {
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        if ((*it)->text(0).contains(prefix)) return *it;
+    }
+    return nullptr;
+}
+
+// Every face of the buttons on one sheet, hover and pressed included.
+void SaveFaceSheet() {
+    const int faces[][4] = {{156, 140, 294, 156}, {139, 138, 293, 139}, {220, 219, 292, 220},
+                            {164, 163, 211, 166}, {160, 159, 210, 159}, {162, 161, 209, 167},
+                            {417, 418, 419, 420}, {425, 426, 427, 425}, {158, 157, 157, 158},
+                            {131, 130, 130, 131}};
+    const int tasks[][3] = {{250, 251, 252}, {253, 254, 255}, {243, 241, 242}, {244, 245, 246},
+                            {311, 309, 310}, {240, 260, 261}, {259, 257, 258}};
+    QImage sheet(4 * 580 + 20, 10 * 100 + 7 * 80 + 40, QImage::Format_ARGB32);
+    sheet.fill(QColor(0x0F, 0x2A, 0x4F));
+    QPainter p(&sheet);
+    int y = 10;
+    for (const auto& f : faces) {
+        for (int i = 0; i < 4; ++i) p.drawPixmap(10 + i * 150, y, SkinPixmap(f[i]));
+        y += 100;
+    }
+    for (const auto& t : tasks) {
+        for (int i = 0; i < 3; ++i) p.drawPixmap(10 + i * 580, y, SkinPixmap(t[i]));
+        y += 80;
+    }
+    p.end();
+    const QString path = gOut + "/skin-faces.png";
+    if (!sheet.save(path)) ++gFailures;
+    std::printf("%s\n", qPrintable(path));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qt(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    gOut = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(gOut);
+    uitest::ShellRecorder recorder;
+
+    CTolamApp app;
+    StartOptions options;
+    options.images << uitest::FixturePath(QStringLiteral("sample-disk.img"));
+    app.StartUp(options);
+    CMainFrame* frame = app.mainFrame();
+    CHomeView* view = frame->view();
+    Save(frame, QStringLiteral("01-start"));
+    view->categoryList()->setCurrentRow(0);
+    if (CSkinButton* b = view->taskButton(601)) {
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(b, &enter);  // shows the hover face
+    }
+    Save(frame, QStringLiteral("02-start-data-recovery"));
+    view->categoryList()->setCurrentRow(1);
+    Save(frame, QStringLiteral("03-start-email-repair"));
+    view->categoryList()->setCurrentRow(0);
+
+    view->OnTaskButton(600);
+    auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    if (!browser) {
+        std::fprintf(stderr, "no drive browser\n");
+        return 1;
+    }
+    Save(frame, QStringLiteral("04-browser-deleted"));
+    if (auto* drive = FindItem(browser->tree(), QStringLiteral("Disk Image"))) {
+        browser->tree()->setCurrentItem(drive);
+        Save(frame, QStringLiteral("05-browser-drive"));
+    }
+    const char* parts[][2] = {{"FAT32", "06-browser-fat32"}, {"NTFS", "07-browser-ntfs"},
+                              {"(E:\\) FAT", "08-browser-fat16"}, {"EXT3", "09-browser-ext3"}};
+    for (const auto& part : parts) {
+        if (auto* item = FindItem(browser->tree(), QString::fromLatin1(part[0]))) {
+            browser->tree()->setCurrentItem(item);
+            Save(frame, QString::fromLatin1(part[1]));
+        }
+    }
+    view->SwitchPage(kPageDriveBrowser, kModeFormatted);
+    Save(frame, QStringLiteral("10-browser-formatted"));
+    view->SwitchPage(kPageDriveBrowser, kModeRaw);
+    Save(frame, QStringLiteral("11-browser-raw"));
+
+    {
+        CAboutDialog about(frame);
+        about.show();
+        Save(&about, QStringLiteral("12-about"));
+    }
+    SaveFaceSheet();
+    app.ShutDown();
+    return gFailures == 0 ? 0 : 1;
+}

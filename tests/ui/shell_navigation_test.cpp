@@ -1,0 +1,218 @@
+// The start page and page switching: category selection, which task button
+// leads where, the page table, and that a switch destroys the old page.
+#include <QFileInfo>
+#include <QPointer>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "shell/page_ids.h"
+#include "shell/ui/drive_browser.h"
+#include "shell/ui/home_view.h"
+#include "shell/ui/main_frame.h"
+#include "shell/ui/page_commands.h"
+#include "shell/ui/page_host.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/skin_category_list.h"
+#include "shell/ui/tolam_app.h"
+#include "shell/ui/window_message.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+class ShellNavigation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartOptions options;
+        options.images << uitest::FixturePath(QStringLiteral("sample-disk.img"));
+        ASSERT_TRUE(app.StartUp(options));
+        view = app.mainFrame()->view();
+    }
+    std::vector<int> visibleTasks() const {
+        std::vector<int> out;
+        for (int c = 600; c <= 606; ++c) {
+            if (!view->taskButton(c)->isHidden()) out.push_back(c);
+        }
+        return out;
+    }
+
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    CHomeView* view = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ShellNavigation, StartsOnTheStartPageWithoutCategory) {
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_EQ(view->category(), kCategoryNone);
+    EXPECT_EQ(view->currentPage(), nullptr);
+    EXPECT_TRUE(visibleTasks().empty());
+    EXPECT_EQ(app.mainFrame()->size(), QSize(770, 505));
+    EXPECT_EQ(view->geometry(), QRect(0, 35, 770, 470));
+    EXPECT_TRUE(app.mainFrame()->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(app.mainFrame()->minimizeButton()->geometry(), QRect(712, 6, 20, 17));
+    EXPECT_EQ(app.mainFrame()->closeButton()->geometry(), QRect(740, 6, 20, 17));
+    EXPECT_EQ(CMainFrame::CentredPosition(QRect(0, 0, 1280, 1000)), QPoint(255, 247));
+}
+
+TEST_F(ShellNavigation, CategoryListShowsEachCategorysTasks) {
+    view->categoryList()->setCurrentRow(0);  // the list reports WM_USER + 16
+    EXPECT_EQ(view->category(), kCategoryDataRecovery);
+    EXPECT_EQ(visibleTasks(), (std::vector<int>{600, 601, 602, 603}));
+    EXPECT_EQ(view->taskButton(600)->geometry(), QRect(182, 126, 568, 71));
+    EXPECT_EQ(view->taskButton(603)->geometry(), QRect(182, 369, 568, 71));
+    EXPECT_EQ(view->taskButton(602)->faceNumber(CSkinButton::Face::Normal), 243);
+
+    view->categoryList()->setCurrentRow(1);
+    EXPECT_EQ(view->category(), kCategoryEmailRepair);
+    EXPECT_EQ(visibleTasks(), (std::vector<int>{600, 601, 602}));
+    // The same command carries another task's faces here.
+    EXPECT_EQ(view->taskButton(602)->faceNumber(CSkinButton::Face::Normal), 311);
+    EXPECT_EQ(view->taskButton(602)->geometry().top(), 157);
+    EXPECT_EQ(view->taskButton(600)->faceNumber(CSkinButton::Face::Hover), 261);
+}
+
+TEST_F(ShellNavigation, SelectingTheSameCategoryAgainDoesNotRedraw) {
+    view->SelectCategory(0);
+    const int redraws = view->panelRedraws();
+    view->SelectCategory(0);
+    EXPECT_EQ(view->panelRedraws(), redraws);
+    view->SelectCategory(7);  // anything else: no category
+    EXPECT_EQ(view->category(), kCategoryNone);
+    EXPECT_TRUE(visibleTasks().empty());
+}
+
+TEST_F(ShellNavigation, DataRecoveryTasksOpenTheDriveBrowserInTheirMode) {
+    const std::pair<int, int> routes[] = {{600, kModeDeleted}, {601, kModeFormatted}, {603, kModeRaw}};
+    for (auto [command, mode] : routes) {
+        SCOPED_TRACE(command);
+        view->SwitchPage(kPageStart, 1);
+        view->SelectCategory(0);
+        QTest::mouseClick(view->taskButton(command), Qt::LeftButton);
+        EXPECT_EQ(view->currentPageId(), kPageDriveBrowser);
+        auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+        ASSERT_NE(browser, nullptr);
+        EXPECT_EQ(browser->mode(), mode);
+        EXPECT_EQ(browser->geometry(), view->rect().adjusted(1, 1, -1, -1));
+        EXPECT_TRUE(view->homeButton()->isHidden());
+        EXPECT_TRUE(view->categoryList()->isHidden());
+        EXPECT_TRUE(visibleTasks().empty());
+    }
+}
+
+TEST_F(ShellNavigation, EmailRecoveryScansMailFilesAndTheNextTaskForgetsIt) {
+    view->SelectCategory(1);
+    view->OnTaskButton(602);
+    EXPECT_EQ(view->currentPageId(), kPageDriveBrowser);
+    ASSERT_NE(qobject_cast<CDriveBrowser*>(view->currentPage()), nullptr);
+    EXPECT_EQ(qobject_cast<CDriveBrowser*>(view->currentPage())->mode(), kModeDeleted);
+    EXPECT_EQ(app.state().fileTypeGroup, kFileTypeEmail);
+
+    view->SwitchPage(kPageStart, 1);
+    view->SelectCategory(0);
+    view->OnTaskButton(600);
+    EXPECT_EQ(app.state().fileTypeGroup, kFileTypeNone);
+}
+
+TEST_F(ShellNavigation, PagesWithoutAnImplementationCreateNoPage) {
+    view->SelectCategory(0);
+    view->OnTaskButton(602);  // partition recovery: page 103, mode 10001
+    EXPECT_EQ(view->currentPageId(), kPageResult);
+    EXPECT_EQ(view->currentPage(), nullptr);
+    EXPECT_TRUE(view->homeButton()->isHidden());
+    EXPECT_TRUE(recorder.messages.empty());  // "no page" is not a failure
+
+    view->SwitchPage(kPageStart, 1);
+    view->SelectCategory(1);
+    view->OnTaskButton(600);
+    EXPECT_EQ(view->currentPageId(), kPageOutlookRepair);
+    EXPECT_EQ(view->currentPage(), nullptr);
+    view->SwitchPage(4711, 0);
+    EXPECT_EQ(view->currentPage(), nullptr);
+}
+
+TEST_F(ShellNavigation, UnknownCombinationsOfCategoryAndCommandDoNothing) {
+    view->OnTaskButton(600);  // no category chosen yet
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    view->SelectCategory(1);
+    view->OnTaskButton(603);
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+}
+
+TEST_F(ShellNavigation, SwitchDestroysTheOldPageFirst) {
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    QPointer<QWidget> first = view->currentPage();
+    ASSERT_TRUE(first);
+    // The page's own request, through the message a page sends.
+    SendWindowMessage(view, kMsgSwitchPage, kPageDriveBrowser, kModeRaw);
+    EXPECT_TRUE(first.isNull());
+    auto* second = qobject_cast<CDriveBrowser*>(view->currentPage());
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->mode(), kModeRaw);
+    EXPECT_EQ(view->findChildren<CDriveBrowser*>().size(), 1);
+}
+
+TEST_F(ShellNavigation, BackAndHomeReturnToTheStartPage) {
+    view->SelectCategory(0);
+    view->OnTaskButton(600);
+    auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    ASSERT_NE(browser, nullptr);
+    QTest::mouseClick(browser->backButton(), Qt::LeftButton);  // (101, 1)
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_EQ(view->currentPage(), nullptr);
+    EXPECT_FALSE(view->homeButton()->isHidden());
+    EXPECT_EQ(visibleTasks(), (std::vector<int>{600, 601, 602, 603}));  // the category stays
+    // (101, 0) would open the product's web page; there is none, so nothing opens.
+    view->SwitchPage(kPageStart, 0);
+    EXPECT_TRUE(recorder.opened.empty());
+}
+
+TEST_F(ShellNavigation, NextGoesToTheResultPageOfTheSelectedFileSystem) {
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    ASSERT_NE(browser, nullptr);
+    QTreeWidgetItem* ext = nullptr;
+    for (QTreeWidgetItemIterator it(browser->tree()); *it; ++it) {
+        if ((*it)->text(0).contains(QStringLiteral("EXT3"))) ext = *it;
+    }
+    ASSERT_NE(ext, nullptr);
+    browser->tree()->setCurrentItem(ext);
+    QTest::mouseClick(browser->nextButton(), Qt::LeftButton);
+    EXPECT_EQ(view->currentPageId(), kPageResult);
+    EXPECT_EQ(app.state().currentPartition.fileSystemName(), "EXT3");
+    EXPECT_EQ(view->currentPage(), nullptr);  // the EXT page comes with its engine
+}
+
+TEST(PageTable, ResolvesByPageModeAndFileSystem) {
+    int kind = 0;
+    EXPECT_EQ(ResolvePage(102, kModeDeleted, "", nullptr), PageKind::DriveBrowser);
+    EXPECT_EQ(ResolvePage(102, kModePartition, "", nullptr), PageKind::None);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "FAT32", &kind), PageKind::FatResult);
+    EXPECT_EQ(kind, 2);
+    EXPECT_EQ(ResolvePage(103, kModeFormatted, "FAT16", &kind), PageKind::FatResult);
+    EXPECT_EQ(kind, 1);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "FAT", &kind), PageKind::FatResult);
+    EXPECT_EQ(kind, 1);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "NTFS", nullptr), PageKind::NtfsResult);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "EXT2", nullptr), PageKind::ExtResult);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "#NTFS#", nullptr), PageKind::None);
+    EXPECT_EQ(ResolvePage(103, kModeRaw, "#NTFS#", nullptr), PageKind::RawResult);
+    EXPECT_EQ(ResolvePage(103, kModeRaw, "FAT32", nullptr), PageKind::RawResult);
+    EXPECT_EQ(ResolvePage(103, kModePartition, "NTFS", nullptr), PageKind::PartitionRecovery);
+    EXPECT_EQ(ResolvePage(107, 0, "", nullptr), PageKind::OutlookRepair);
+    EXPECT_EQ(ResolvePage(108, 0, "", nullptr), PageKind::OutlookExpressRepair);
+    EXPECT_EQ(ResolvePage(109, 108, "", nullptr), PageKind::EmailReport);
+    EXPECT_EQ(ResolvePage(110, 0, "", nullptr), PageKind::None);
+}
+
+TEST_F(ShellNavigation, HelpOpensTheShippedHelpIndex) {
+    QTest::mouseClick(view->helpButton(), Qt::LeftButton);
+    ASSERT_EQ(recorder.opened.size(), 1u);
+    const QString file = recorder.opened[0].toLocalFile();
+    EXPECT_TRUE(file.endsWith(QStringLiteral("help/index.html")));
+    EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+}

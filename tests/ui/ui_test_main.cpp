@@ -1,0 +1,16 @@
+// One QApplication for every Qt test, on the offscreen platform unless the
+// caller chose another.
+#include <QApplication>
+#include <QStyleFactory>
+#include <gtest/gtest.h>
+
+#include "shell/ui/skin.h"
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    vantor::ui::InitSkin();
+    return RUN_ALL_TESTS();
+}
