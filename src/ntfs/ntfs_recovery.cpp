@@ -2,6 +2,7 @@
 // destination with its folder path rebuilt, asking before replacing files,
 // and one summary of the failures at the end.
 #include <algorithm>
+#include <unordered_set>
 
 #include "dialogs/destination.h"
 #include "dialogs/overwrite.h"
@@ -43,6 +44,7 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         progress_->m_nProgressTotal = static_cast<uint32_t>(selection_.size());
         progress_->m_nProgressPos = 0;
     }
+    std::unordered_set<std::string> madeFolders;
     OverwriteGuard guard(prompt);
     guard.startRun();
     auto fail = [&report](std::string line) {
@@ -68,7 +70,8 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         std::string path = destination;
         for (auto it = item.pathNames.rbegin(); it != item.pathNames.rend(); ++it) {
             path = JoinPath(path, SafeFileName(*it));
-            CreateFolder(path);
+            // Files of one folder come in runs; each folder is made once per run.
+            if (madeFolders.insert(path).second) CreateFolder(path);
         }
         const std::string target = JoinPath(path, SafeFileName(name));
         switch (guard.check(target, name)) {
