@@ -162,15 +162,13 @@ FolderNode* NtfsPageModel::placeItem(NtfsFoundItem& item, uint32_t index) {
     // Descend while the path's folders already exist (same text, same key) ...
     for (; j > 0; --j) {
         const std::string& name = names[j - 1];
-        const uint32_t key = records[j - 1];
+        const auto range = nodeData(node)->childrenByKey.equal_range(records[j - 1]);
         FolderNode* next = nullptr;
-        for (const auto& child : node->children()) {
-            const NtfsNodeData* d = nodeData(child.get());
-            if (d && !d->isRoot && d->key == key && child->text == name) {
-                next = child.get();
+        for (auto it = range.first; it != range.second; ++it)
+            if (it->second->text == name) {
+                next = it->second;
                 break;
             }
-        }
         if (!next) break;
         node = next;
     }
@@ -180,6 +178,7 @@ FolderNode* NtfsPageModel::placeItem(NtfsFoundItem& item, uint32_t index) {
         auto data = std::make_unique<NtfsNodeData>();
         data->key = records[j - 1];
         child->data = std::move(data);
+        nodeData(node)->childrenByKey.emplace(records[j - 1], child);
         if (listener_) listener_->nodeAdded(*child);
         node = child;
     }
@@ -302,15 +301,26 @@ void NtfsPageModel::setSelected(uint32_t index, bool on) {
     }
 }
 
-bool NtfsPageModel::anyChildChecked(const FolderNode& node) {
-    return std::any_of(node.children().begin(), node.children().end(),
-                       [](const auto& c) { return c->checked; });
+void NtfsPageModel::setMark(FolderNode* node, bool on) {
+    if (node->checked == on) return;
+    node->checked = on;
+    if (NtfsNodeData* parent = nodeData(node->parent())) {
+        if (on) parent->checkedChildren++;
+        else parent->checkedChildren--;
+    }
+}
+
+bool NtfsPageModel::holdsChecked(const FolderNode& node) {
+    const NtfsNodeData* data = nodeData(&node);
+    return data && (data->checkedItems > 0 || data->checkedChildren > 0);
 }
 
 void NtfsPageModel::updateAncestors(FolderNode* node) {
     for (FolderNode* a = node ? node->parent() : nullptr; a; a = a->parent()) {
-        const NtfsNodeData* data = nodeData(a);
-        a->checked = (data && data->checkedItems > 0) || anyChildChecked(*a);
+        const bool marked = holdsChecked(*a);
+        // Nothing above changes once one ancestor keeps its mark.
+        if (a->checked == marked) break;
+        setMark(a, marked);
     }
 }
 
@@ -321,7 +331,7 @@ void NtfsPageModel::setNodeChecked(FolderNode* node, bool on) {
     while (!stack.empty()) {
         FolderNode* n = stack.back();
         stack.pop_back();
-        n->checked = on;
+        setMark(n, on);
         if (const NtfsNodeData* data = nodeData(n))
             for (uint32_t index : data->items) setSelected(index, on);
         for (const auto& child : n->children()) stack.push_back(child.get());
@@ -340,11 +350,11 @@ bool NtfsPageModel::setItemChecked(uint32_t index, bool on) {
     if (!item(index) || !node) return false;
     setSelected(index, on);
     if (on) {
-        node->checked = true;
-    } else if (nodeData(node)->checkedItems == 0 && !anyChildChecked(*node)) {
+        setMark(node, true);
+    } else if (!holdsChecked(*node)) {
         // The last ticked file of a folder takes the folder's mark with it,
         // as on the FAT page, so no folder stays ticked over nothing.
-        node->checked = false;
+        setMark(node, false);
     }
     updateAncestors(node);
     checksDone();

@@ -4,7 +4,8 @@
 // the totals, sorting and the page filter. The Qt view draws this and
 // forwards clicks; the CLI session drives it the same way.
 //
-// Not thread-safe, like FolderTree: found items arrive synchronously (the
+// Folder marks and item ticks must be changed through the model (it keeps
+// counts of them). Not thread-safe, like FolderTree: found items arrive synchronously (the
 // GUI marshals them to its thread, the CLI session serialises them), and the
 // user-side calls happen while no scan is running.
 #include <array>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dialogs/filter_criteria.h"
@@ -43,7 +45,11 @@ struct NtfsNodeData : FolderNodeData {
     bool isRoot = false;
     uint32_t key = 0;  // the folder's record number from the item's pathRecords
     std::vector<uint32_t> items;
-    uint32_t checkedItems = 0;  // how many of items are ticked
+    uint32_t checkedItems = 0;     // how many of items are ticked
+    uint32_t checkedChildren = 0;  // how many child folders are ticked
+    // Child folders by key, so placing stays fast under a folder with
+    // thousands of children (a "Lost Files" bucket).
+    std::unordered_multimap<uint32_t, FolderNode*> childrenByKey;
 };
 
 enum class NtfsColumn : int {
@@ -183,7 +189,9 @@ private:
     void setSelected(uint32_t index, bool on);
     void checksDone();
     void updateAncestors(FolderNode* node);
-    static bool anyChildChecked(const FolderNode& node);
+    // Every change of a folder's mark goes through here, keeping the counts.
+    static void setMark(FolderNode* node, bool on);
+    static bool holdsChecked(const FolderNode& node);
 
     FolderTree tree_;
     std::vector<NtfsFoundItem*> items_;  // by foundItems index
