@@ -116,6 +116,18 @@ TEST(NtfsRecord, LongNameWinsOverTheDosNameInEitherOrder) {
     }
 }
 
+TEST(NtfsRecord, SurrogatePairsInNamesBecomeOneUtf8Character) {
+    std::u16string name = u"smile-";
+    name += static_cast<char16_t>(0xD83D);
+    name += static_cast<char16_t>(0xDE00);  // U+1F600
+    name += u".txt";
+    RecordBuilder b(kRs, 52, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, name, 0x20);
+    CMftRecordParser p = Parser();
+    ASSERT_EQ(p.ParseRecord(b.build(), false), kSuccess);
+    EXPECT_EQ(p.fileNameText(), "smile-\xF0\x9F\x98\x80.txt");
+}
+
 TEST(NtfsRecord, BadMagicShortBufferAndNameOnlyMagic) {
     RecordBuilder b(kRs, 42, true);
     b.standardInfo(0, 0, 0, 0).fileName(5, u"x.txt", 0x20);
