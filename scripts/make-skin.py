@@ -272,12 +272,14 @@ def main():
     d += lin("ft", [(0, "#E6EDF4", None), (1, "#D6E1EC", None)])
     b = '<rect width="772" height="371" fill="url(#db)"/>'
     b += '<rect width="772" height="3" fill="#12A5A0" fill-opacity="0.85"/>'
-    b += '<rect x="25" y="13" width="344" height="286" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
-    b += place("data", 40, 19, 16, TEAL_D, TEAL)
-    b += text(62, 32, "Select a drive or partition", 12, INK, "bold")
-    b += '<rect x="437" y="13" width="320" height="286" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
-    b += place("about", 451, 19, 16, TEAL_D, TEAL)
-    b += text(473, 32, "Properties", 12, INK, "bold")
+    b += '<rect x="25" y="10" width="344" height="289" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
+    b += place("data", 40, 15, 16, TEAL_D, TEAL)
+    b += text(62, 28, "Select a drive or partition", 12, INK, "bold")
+    b += '<rect x="40" y="36" width="318" height="1" fill="#E3ECF4"/>'
+    b += '<rect x="437" y="10" width="320" height="289" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
+    b += place("about", 451, 15, 16, TEAL_D, TEAL)
+    b += text(473, 28, "Properties", 12, INK, "bold")
+    b += '<rect x="451" y="36" width="292" height="1" fill="#E3ECF4"/>' 
     b += '<rect x="451" y="98" width="292" height="112" rx="8" fill="#F0F0F0"/>'
     b += '<rect x="0" y="304" width="772" height="67" fill="url(#ft)"/>'
     b += '<rect x="0" y="304" width="772" height="1" fill="#C7D5E3"/>'
@@ -318,8 +320,10 @@ def main():
                 b += text(w / 2 - 8, h / 2 + 5 + dy, label, 12, tcol, "bold", "middle")
                 b += place(kind, w - 30, (h - 16) / 2 + dy, 16, tcol, tcol)
             else:
+                # The label is centred in the room right of the icon.
                 b += place(kind, 12, (h - 16) / 2 + dy, 16, gc, gc)
-                b += text(w / 2 + 9, h / 2 + 5 + dy, label, 12, tcol, "bold", "middle")
+                size = 12 if len(label) <= 10 else 11
+                b += text((32 + w - 8) / 2, h / 2 + 4.5 + dy, label, size, tcol, "bold", "middle")
             write(num, w, h, b, d, f'"{label}" button, {state}')
 
     small_button((164, 163, 211, 166), 115, 32, "option", "Option", False)

@@ -1,13 +1,31 @@
 #!/usr/bin/env bash
-# `make run`: the desktop application when it was built and a display exists,
-# else the headless tool on the sample disk image.
+# `make run`: the desktop application when it was built and a display exists
+# (with the sample disk image attached when no drive of this machine can be
+# read); without a display, how to run it headless, then the headless tool.
 set -euo pipefail
 build=${1:?build dir}
+shift || true
+gui="$build/src/shell/ui/vantor-gui"
+cli="$build/vantor"
 sample="$build/tests/fixtures/sample-disk.img"
-if [ -x "$build/src/shell/ui/vantor-gui" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  exec "$build/src/shell/ui/vantor-gui" --image "$sample"
+
+if [ -x "$gui" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  args=()
+  if [ -f "$sample" ]; then args+=(--fallback-image "$sample"); fi
+  exec "$gui" "${args[@]}" "$@"
 fi
-if [ -x "$build/src/shell/ui/vantor-gui" ]; then
-  echo "No display found: showing the headless tool. Run 'xvfb-run make run' or use $build/vantor directly." >&2
+
+if [ -x "$gui" ]; then
+  cat >&2 <<MSG
+No display found, so the desktop application cannot open its window.
+  On a virtual display:   xvfb-run make run
+  Without any window:     the command-line tool runs the same scans, e.g.
+    $cli drives --image $sample
+    $cli scan deleted --partition 0 --image $sample
+    $cli recover deleted --partition 0 --to /tmp/recovered --image $sample
+Here is the drive table of the sample image:
+MSG
+else
+  echo "The desktop application was not built (Qt 6 missing?); showing the command-line tool." >&2
 fi
-exec "$build/vantor" drives --image "$sample"
+exec "$cli" drives --image "$sample"

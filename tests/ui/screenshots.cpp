@@ -125,6 +125,15 @@ int main(int argc, char** argv) {
             Save(frame, QString::fromLatin1(part[1]));
         }
     }
+    // On to the FAT page of the first partition, once its scan has run.
+    if (auto* fat32 = FindItem(browser->tree(), QStringLiteral("FAT32"))) {
+        browser->tree()->setCurrentItem(fat32);
+        browser->nextButton()->click();
+        if (view->currentPageKind() == PageKind::FatResult) {
+            Settle(3000);
+            Save(frame, QStringLiteral("13-fat-deleted"));
+        }
+    }
     view->SwitchPage(kPageDriveBrowser, kModeFormatted);
     Save(frame, QStringLiteral("10-browser-formatted"));
     view->SwitchPage(kPageDriveBrowser, kModeRaw);

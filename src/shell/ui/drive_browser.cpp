@@ -80,12 +80,23 @@ CDriveBrowser::CDriveBrowser(CTolamApp& app, int mode, QWidget* parent) : QWidge
     tree_->setIconSize(QSize(16, 16));
     tree_->setIndentation(18);
     tree_->setFocusPolicy(Qt::StrongFocus);
+    // Long model names scroll sideways rather than being cut off.
+    tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree_->header()->setStretchLastSection(false);
+    tree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree_->setTextElideMode(Qt::ElideNone);
     tree_->setStyleSheet(QStringLiteral(
         "QTreeWidget { background: #FFFFFF; color: #12263F; outline: 0; }"
         "QTreeWidget::item { height: 22px; padding-left: 2px; }"
         "QTreeWidget::item:selected { background: #D4F1EE; color: #0A1A33; }"
         "QTreeWidget::item:selected:!active { background: #D4F1EE; color: #0A1A33; }"
-        "QTreeWidget::item:hover:!selected { background: #EEF5FA; }"));
+        "QTreeWidget::item:hover:!selected { background: #EEF5FA; }"
+        "QScrollBar:horizontal { height: 8px; background: #F0F4F8; margin: 0; }"
+        "QScrollBar:vertical { width: 8px; background: #F0F4F8; margin: 0; }"
+        "QScrollBar::handle { background: #B9C9D9; border-radius: 4px; min-width: 24px; min-height: 24px; }"
+        "QScrollBar::handle:hover { background: #12A5A0; }"
+        "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+        "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item, QTreeWidgetItem*) { OnSelectionChanged(item); });
 
