@@ -191,9 +191,10 @@ uint32_t DeletedScan::deletedFat32Cluster(const FatDirEntry& e, const Pending& f
     // The high word was cleared: find the cluster whose "." and ".." say it
     // is a child of the folder being read.
     const uint32_t parentRef = folder.cluster == vol_.rootCluster() ? 0 : folder.cluster;
-    uint32_t limit = rules_.maxHighWord();
-    if (limit == 0) limit = 1;
-    for (uint32_t h = 0; h < limit && h <= 0xFFFF; ++h) {
+    // Every high word a cluster of this volume can have, the last partial
+    // block of 65536 clusters included.
+    const uint32_t limit = rules_.maxHighWord();
+    for (uint32_t h = 0; h <= limit && h <= 0xFFFF; ++h) {
         const uint32_t c = (h << 16) | e.lowWord();
         if (c > vol_.lastCluster()) break;
         if (c < 2 || !sectorOf(c, sector)) continue;

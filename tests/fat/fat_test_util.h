@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/user_prompt.h"
 #include "fat/fat_volume.h"
 #include "platform/block_device.h"
 #include "platform/byte_order.h"
@@ -223,6 +224,27 @@ private:
     uint32_t fatSectors_ = 0;
     uint32_t rootCluster_ = 2;
     std::vector<std::byte> img_;
+};
+
+}  // namespace vantor::fattest
+
+namespace vantor::fattest {
+
+// Answers the overwrite question from a list (then Yes) and keeps messages.
+class ScriptedPrompt : public UserPrompt {
+public:
+    std::vector<OverwriteAnswer> answers;
+    std::vector<std::string> asked;
+    std::vector<std::string> messages;
+    void message(const std::string& text, const std::string&, MessageIcon) override { messages.push_back(text); }
+    OverwriteAnswer confirmOverwrite(const std::string& name) override {
+        asked.push_back(name);
+        if (answers.empty()) return OverwriteAnswer::Yes;
+        const OverwriteAnswer a = answers.front();
+        answers.erase(answers.begin());
+        return a;
+    }
+    bool confirm(const std::string&, const std::string&) override { return true; }
 };
 
 }  // namespace vantor::fattest
