@@ -6,10 +6,23 @@
 
 namespace vantor::cli {
 
+namespace {
+
+// Texts carry names read from the scanned disk; keep control bytes off the
+// terminal. Line breaks of the message itself stay.
+std::string Printable(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7F) c = '?';
+    return out;
+}
+
+}  // namespace
+
 void CliPrompt::message(const std::string& text, const std::string& caption, MessageIcon icon) {
     (void)icon;
     ++messages_;
-    std::fprintf(out_, "%s: %s\n", caption.empty() ? "vantor" : caption.c_str(), text.c_str());
+    std::fprintf(out_, "%s: %s\n", caption.empty() ? "vantor" : caption.c_str(), Printable(text).c_str());
     std::fflush(out_);
 }
 
@@ -29,7 +42,7 @@ OverwriteAnswer CliPrompt::confirmOverwrite(const std::string& name) {
     }
     for (int tries = 0; tries < 5; ++tries) {
         std::fprintf(out_, "%s: %s\n%s [y]es / [a]ll / [n]o / [c]ancel: ", kOverwriteCaption,
-                     OverwriteMessageText(name).c_str(), kOverwriteSecondLine);
+                     Printable(OverwriteMessageText(name)).c_str(), kOverwriteSecondLine);
         std::fflush(out_);
         const std::string a = readAnswer();
         if (a == "\x04") {

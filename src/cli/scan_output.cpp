@@ -20,6 +20,15 @@ EntriesByFolder GroupByFolder(const std::vector<FoundEntry>& entries) {
 
 std::string LetterText(char l) { return std::string(1, l); }
 
+// Names come from the scanned disk: control characters would reach the
+// terminal as escape sequences or fake lines, so text output shows them as "?".
+std::string Printable(const std::string& s) {
+    std::string out = s;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
 nlohmann::json EntryJson(const FoundEntry& e) {
     nlohmann::json j{{"id", e.id},
                      {"name", e.name},
@@ -70,7 +79,8 @@ void PrintScanText(const ScanReport& r) {
     const EntriesByFolder byFolder = GroupByFolder(entries);
     std::printf("Partition %d: %s %s: \"%s\" from sector %u, %s scan (%s engine)\n", r.partitionIndex,
                 r.record->fileSystemName().c_str(), LetterText(r.record->driveLetter).c_str(),
-                r.record->label().c_str(), r.record->startSector, r.kind.c_str(), r.session->engineName().c_str());
+                Printable(r.record->label()).c_str(), r.record->startSector, r.kind.c_str(),
+                r.session->engineName().c_str());
     uint64_t bytes = 0;
     for (const auto& e : entries) bytes += e.size;
     std::vector<std::pair<const FolderNode*, int>> stack;
@@ -79,12 +89,12 @@ void PrintScanText(const ScanReport& r) {
         auto [node, depth] = stack.back();
         stack.pop_back();
         const std::string indent(static_cast<size_t>(depth) * 2, ' ');
-        std::printf("%s%s%s\n", indent.c_str(), node->text.c_str(), node->parent() ? "/" : "");
+        std::printf("%s%s%s\n", indent.c_str(), Printable(node->text).c_str(), node->parent() ? "/" : "");
         auto it = byFolder.find(FolderPathOf(node));
         if (it != byFolder.end())
             for (const FoundEntry* e : it->second)
                 std::printf("%s  %-6s %s  [%s, %s, modified %s, created %s, accessed %s%s]\n", indent.c_str(),
-                            e->id.c_str(), e->name.c_str(), e->sizeText.c_str(), e->attributes.c_str(),
+                            e->id.c_str(), Printable(e->name).c_str(), e->sizeText.c_str(), e->attributes.c_str(),
                             e->modified.c_str(), e->created.c_str(), e->accessed.c_str(),
                             e->deleted ? ", deleted" : "");
         const auto& kids = node->children();
@@ -125,7 +135,7 @@ void PrintRecoverySummary(const RecoveryOutcome& out, const std::string& destina
     if (out.refused) return;  // the prompt said why
     std::printf("Recovered %u files to %s (skipped %u, failed %u)%s\n", out.written, destination.c_str(),
                 out.skipped, out.failed, out.cancelled ? ", cancelled" : "");
-    for (const auto& f : out.failures) std::printf("  failed: %s\n", f.c_str());
+    for (const auto& f : out.failures) std::printf("  failed: %s\n", Printable(f).c_str());
 }
 
 }  // namespace vantor::cli
