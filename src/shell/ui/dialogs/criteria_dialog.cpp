@@ -6,11 +6,11 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include "platform/time_util.h"
 #include "shell/ui/dialogs/dialog_common.h"
+#include "shell/ui/page_commands.h"
 
 namespace vantor::ui {
 
@@ -154,7 +154,8 @@ void CCriteriaDlg::accept() {
         case CriteriaValidation::StayOpenSilently:
             return;
         case CriteriaValidation::StartLargerThanEnd:
-            QMessageBox::information(this, QStringLiteral("Notice"), QString::fromLatin1(kStartLargerThanEndText));
+            ShowMessage(this, QString::fromLatin1(kStartLargerThanEndText), QStringLiteral("Notice"),
+                        MessageIcon::Information);
             first_->setFocus();
             return;
         case CriteriaValidation::Ok:
