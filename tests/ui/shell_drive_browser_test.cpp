@@ -179,6 +179,22 @@ TEST(DriveBrowserAdministrator, RefusedRightsShowTheMessage) {
     EXPECT_EQ(recorder.messages.size(), 1u);
 }
 
+TEST_F(DriveBrowserTest, EveryCreationWithoutRightsShowsTheAdministratorMessage) {
+    CDriveBrowser::SetDriveZeroProbe([] { return kErrAccessDenied; });
+    for (int i = 0; i < 2; ++i) {
+        auto page = open(kModeDeleted);
+        QCoreApplication::processEvents();  // the check runs once the page is up
+    }
+    CDriveBrowser::SetDriveZeroProbe({});
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[1].text, QStringLiteral("Please run this product as Administrator!"));
+    // The page still opened and lists the drive.
+    auto page = open(kModeDeleted);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(page->tree()->topLevelItem(0)->childCount(), 1);
+    EXPECT_EQ(recorder.messages.size(), 2u);  // the real probe on an image file is not refused
+}
+
 TEST(DriveBrowserModel, LabelsAndModeFilter) {
     PartitionRecord r;
     r.setFileSystem("NTFS");

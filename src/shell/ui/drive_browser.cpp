@@ -32,7 +32,10 @@ const QRect kChartRect = WinRect(470, 210, 699, 310);
 
 QIcon TreeImage(int index) {
     const QPixmap strip = SkinPixmap(165);
-    return QIcon(strip.copy(index * 16, 0, 16, 16));
+    const qreal ratio = strip.devicePixelRatio();
+    QPixmap image = strip.copy(QRectF(index * 16 * ratio, 0, 16 * ratio, 16 * ratio).toRect());
+    image.setDevicePixelRatio(ratio);
+    return QIcon(image);
 }
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -246,7 +249,17 @@ bool CDriveBrowser::OpenDiskImage(const QString& path) {
     return true;
 }
 
+namespace {
+std::function<ErrorCode()>& DriveZeroProbe() {
+    static std::function<ErrorCode()> probe;
+    return probe;
+}
+}  // namespace
+
+void CDriveBrowser::SetDriveZeroProbe(std::function<ErrorCode()> probe) { DriveZeroProbe() = std::move(probe); }
+
 ErrorCode CDriveBrowser::ProbeDriveZero() {
+    if (DriveZeroProbe()) return DriveZeroProbe()();
     DevicePtr device;
     // Opened and closed again at once: nothing is ever written here.
     return DeviceTable::Global().openDrive(0, Access::ReadWrite, device);

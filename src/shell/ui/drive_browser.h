@@ -2,6 +2,7 @@
 // Page 102: drives and their partitions under "My Computer", the property
 // panel and usage chart of the selection, and the way on to the scan.
 #include <QWidget>
+#include <functional>
 
 #include "disk/disk_inventory.h"
 #include "platform/error_codes.h"
@@ -36,8 +37,10 @@ public:
     // Attaches a disk image, as "Open disk image..." does after its file dialog.
     bool OpenDiskImage(const QString& path);
 
-    // Opening drive 0 for reading and writing, as the administrator check does.
+    // Opening drive 0 for reading and writing, as the administrator check
+    // does; a test may put another probe in its place (empty: the real one).
     static ErrorCode ProbeDriveZero();
+    static void SetDriveZeroProbe(std::function<ErrorCode()> probe);
     // Shows the administrator message when the probe was refused for rights.
     static void AdministratorCheck(QWidget* parent, ErrorCode probeResult);
 

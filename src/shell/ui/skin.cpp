@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmapCache>
@@ -47,13 +48,17 @@ void InitSkin() {
 bool HasSkinImage(int number) { return QFile::exists(SkinPath(number)); }
 
 QPixmap SkinPixmap(int number, QSize size) {
-    const QString key = QStringLiteral("vantor-skin-%1-%2x%3").arg(number).arg(size.width()).arg(size.height());
+    // Rendered at the screen's pixel ratio, so the skin stays sharp on
+    // high-density screens; sizes stay in layout pixels.
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const QString key = QStringLiteral("vantor-skin-%1-%2x%3@%4").arg(number).arg(size.width()).arg(size.height()).arg(ratio);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap)) return pixmap;
     QSvgRenderer renderer(SkinPath(number));
     if (!renderer.isValid()) return {};
     const QSize target = size.isValid() ? size : renderer.defaultSize();
-    pixmap = QPixmap(target);
+    pixmap = QPixmap(target * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);

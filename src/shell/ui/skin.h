@@ -13,9 +13,10 @@ namespace vantor::ui {
 // Safe to call more than once; the application and the tests both call it.
 void InitSkin();
 
-// Image `number` at its natural size (or scaled to `size` when given). A
-// number without an image gives a null pixmap, so a control simply draws
-// nothing, as a missing bitmap would.
+// Image `number` at its natural size (or scaled to `size` when given), in
+// layout pixels (deviceIndependentSize). A number without an image gives a
+// null pixmap, so a control simply draws nothing, as a missing bitmap would.
+// UI thread only, as every QPixmap.
 QPixmap SkinPixmap(int number, QSize size = {});
 bool HasSkinImage(int number);
 

@@ -42,7 +42,7 @@ int CSkinButton::currentFaceNumber() const { return loaded_ ? faceNumber(current
 
 QSize CSkinButton::sizeHint() const {
     if (!loaded_) return {};
-    return SkinPixmap(faces_[0]).size();
+    return SkinPixmap(faces_[0]).deviceIndependentSize().toSize();
 }
 
 void CSkinButton::paintEvent(QPaintEvent*) {
@@ -51,7 +51,9 @@ void CSkinButton::paintEvent(QPaintEvent*) {
     if (face.isNull()) return;
     QPainter painter(this);
     // Unscaled, clipped to the button, as the face bitmap is blitted.
-    painter.drawPixmap(QPoint(0, 0), face, QRect(QPoint(0, 0), size()));
+    const qreal ratio = face.devicePixelRatio();
+    const QRect target(QPoint(0, 0), size());
+    painter.drawPixmap(target, face, QRectF(0, 0, target.width() * ratio, target.height() * ratio).toRect());
 }
 
 void CSkinButton::setHovered(bool on) {
