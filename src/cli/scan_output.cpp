@@ -135,7 +135,7 @@ void PrintRecoverySummary(const RecoveryOutcome& out, const std::string& destina
     if (out.refused) return;  // the prompt said why
     std::printf("Recovered %u files to %s (skipped %u, failed %u)%s\n", out.written, destination.c_str(),
                 out.skipped, out.failed, out.cancelled ? ", cancelled" : "");
-    for (const auto& f : out.failures) std::printf("  failed: %s\n", Printable(f).c_str());
+    // The failures themselves were told once through the prompt by the writer.
 }
 
 }  // namespace vantor::cli

@@ -248,6 +248,15 @@ TEST_F(FatCliTest, OverwritePolicies) {
     EXPECT_EQ(Sha256Prefix(ReadAll(target)), "577651e897459482");
 }
 
+// A target that cannot be created is a reported failure, not a success.
+TEST_F(FatCliTest, UnwritableTargetIsReported) {
+    fs::create_directories(out / "#ELETED.txt");  // a folder where the file should go
+    CliRun r = Run("recover deleted --partition 0 --to '" + out.string() + "'");
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("failed 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("#ELETED.txt"), std::string::npos) << r.err;
+}
+
 // Answers typed at the question: No keeps one file, Yes to All replaces the
 // next without asking again.
 TEST_F(FatCliTest, TypedOverwriteAnswers) {
