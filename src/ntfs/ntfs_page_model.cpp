@@ -108,6 +108,17 @@ std::string NtfsDefaultTypeText(const std::string& name) {
     return ext + " File";
 }
 
+ErrorCode LoadNtfsPreview(CNtfsVolume& volume, const NtfsFoundItem& item, NtfsPreview& out) {
+    out = {};
+    out.kind = ChoosePreview(item.nameText(), item.size);
+    const uint64_t want = out.kind == PreviewKind::Picture ? kMaxPicturePreviewBytes : kNtfsDumpBytes;
+    const ErrorCode rc = volume.ReadItemData(item, out.data, want);
+    if (rc != kSuccess) return rc;
+    const size_t head = std::min(out.data.size(), kNtfsDumpBytes);
+    out.dump = DumpText(std::span<const std::byte>(out.data.data(), head));
+    return kSuccess;
+}
+
 NtfsPageModel::NtfsPageModel() : typeNamer_(NtfsDefaultTypeText) {
     filter_.date = TodayDosDate();
 }

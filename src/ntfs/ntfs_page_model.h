@@ -18,6 +18,7 @@
 
 #include "dialogs/filter_criteria.h"
 #include "dialogs/folder_tree.h"
+#include "dialogs/preview.h"
 #include "ntfs/ntfs_found_item.h"
 #include "ntfs/ntfs_scan.h"
 
@@ -105,6 +106,17 @@ std::string NtfsTimeText(uint64_t fileTime);
 std::string NtfsSummaryText(const NtfsTotals& totals);
 // The headless stand-in for the shell's type name: "TXT File", "File".
 std::string NtfsDefaultTypeText(const std::string& name);
+
+// What a double click shows: a picture when the name calls for one (the
+// view decodes data and falls back to dump when it cannot), otherwise the
+// dump of the first 512 bytes.
+struct NtfsPreview {
+    PreviewKind kind = PreviewKind::Dump;
+    std::vector<std::byte> data;  // the whole file for a picture, else its head
+    std::string dump;             // DumpText of the first 512 bytes
+};
+// Reads the item through the volume (decompressing compressed files).
+ErrorCode LoadNtfsPreview(CNtfsVolume& volume, const NtfsFoundItem& item, NtfsPreview& out);
 
 class NtfsPageModel : public NtfsItemSink {
 public:

@@ -253,6 +253,23 @@ TEST_F(NtfsSessionTest, PageFilterNarrowsTheEntries) {
     EXPECT_EQ(session->entries().size(), 5u);
 }
 
+TEST_F(NtfsSessionTest, PreviewDumpsTheHeadOfAFile) {
+    auto session = scanned();
+    ASSERT_TRUE(session);
+    auto* ntfs = dynamic_cast<NtfsSession*>(session.get());
+    ASSERT_NE(ntfs, nullptr);
+    const NtfsFoundItem* b = nullptr;
+    for (const auto& it : ntfs->volume().foundItems())
+        if (it->nameText() == "b.bin") b = it.get();
+    ASSERT_NE(b, nullptr);
+    NtfsPreview preview;
+    ASSERT_EQ(LoadNtfsPreview(ntfs->volume(), *b, preview), kSuccess);
+    EXPECT_EQ(preview.kind, PreviewKind::Dump);
+    ASSERT_EQ(preview.data.size(), 512u);
+    EXPECT_TRUE(std::equal(preview.data.begin(), preview.data.end(), bData_.begin()));
+    EXPECT_EQ(preview.dump, DumpText(preview.data));
+}
+
 TEST_F(NtfsSessionTest, FormattedScanListsLiveAndDeletedRecords) {
     auto session = scanned(ScanKind::Formatted);
     ASSERT_TRUE(session);
