@@ -100,7 +100,8 @@ public:
 
 private:
     ErrorCode zeros(uint64_t n) {
-        if (zeroBuf_.empty()) zeroBuf_.assign(static_cast<size_t>(kChunk), std::byte{0});
+        const size_t want = static_cast<size_t>(std::min(n, kChunk));
+        if (zeroBuf_.size() < want) zeroBuf_.assign(want, std::byte{0});
         while (n > 0) {
             const size_t step = static_cast<size_t>(std::min(n, kChunk));
             if (ErrorCode rc = sink_(ByteSpan(zeroBuf_).first(step))) return rc;
