@@ -275,11 +275,11 @@ def main():
     b += '<rect x="25" y="10" width="344" height="289" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
     b += place("data", 40, 15, 16, TEAL_D, TEAL)
     b += text(62, 28, "Select a drive or partition", 12, INK, "bold")
-    b += '<rect x="40" y="36" width="318" height="1" fill="#E3ECF4"/>'
+    b += '<rect x="40" y="34" width="318" height="1" fill="#E3ECF4"/>'
     b += '<rect x="437" y="10" width="320" height="289" rx="10" fill="#FFFFFF" stroke="#C7D5E3"/>'
     b += place("about", 451, 15, 16, TEAL_D, TEAL)
     b += text(473, 28, "Properties", 12, INK, "bold")
-    b += '<rect x="451" y="36" width="292" height="1" fill="#E3ECF4"/>' 
+    b += '<rect x="451" y="34" width="292" height="1" fill="#E3ECF4"/>'
     b += '<rect x="451" y="98" width="292" height="112" rx="8" fill="#F0F0F0"/>'
     b += '<rect x="0" y="304" width="772" height="67" fill="url(#ft)"/>'
     b += '<rect x="0" y="304" width="772" height="1" fill="#C7D5E3"/>'

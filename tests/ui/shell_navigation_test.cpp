@@ -216,3 +216,42 @@ TEST_F(ShellNavigation, HelpOpensTheShippedHelpIndex) {
     EXPECT_TRUE(file.endsWith(QStringLiteral("help/index.html")));
     EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
 }
+
+TEST_F(ShellNavigation, AFailedCreationIsReportedAndTheStartPageStays) {
+    SetPageFactory(PageKind::DriveBrowser, [](const PageRequest&) -> QWidget* { return nullptr; });
+    SetPageFactory(PageKind::OutlookRepair, [](const PageRequest&) -> QWidget* { return nullptr; });
+    view->SelectCategory(0);
+    view->OnTaskButton(600);
+    view->SwitchPage(kPageOutlookRepair, 0);
+    SetPageFactory(PageKind::DriveBrowser, {});
+    SetPageFactory(PageKind::OutlookRepair, {});
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[0].text, QStringLiteral("It was failed to create drive view window!!"));
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Vantor Data Recovery Professional 2.0"));
+    EXPECT_EQ(recorder.messages[1].text, QStringLiteral("It was failed to create Email(OutLook) Repair window!!"));
+    EXPECT_EQ(view->currentPage(), nullptr);
+    EXPECT_FALSE(view->homeButton()->isHidden());
+    EXPECT_FALSE(view->categoryList()->isHidden());
+}
+
+TEST_F(ShellNavigation, PagesAreToldTheirModeAndFatKind) {
+    PageRequest seen{app, *view, nullptr};
+    SetPageFactory(PageKind::FatResult, [&seen](const PageRequest& r) -> QWidget* {
+        seen.page = r.page;
+        seen.mode = r.mode;
+        seen.fatKind = r.fatKind;
+        return new QWidget(r.parent);
+    });
+    PartitionRecord fat16;
+    fat16.setFileSystem("FAT16");
+    app.state().selectPartition(fat16);
+    view->SwitchPage(kPageResult, kModeFormatted);
+    SetPageFactory(PageKind::FatResult, {});
+    EXPECT_EQ(view->currentPageKind(), PageKind::FatResult);
+    EXPECT_EQ(seen.page, kPageResult);
+    EXPECT_EQ(seen.mode, kModeFormatted);
+    EXPECT_EQ(seen.fatKind, 1);
+    ASSERT_NE(view->currentPage(), nullptr);
+    EXPECT_EQ(view->currentPage()->geometry(), view->rect().adjusted(1, 1, -1, -1));
+    EXPECT_TRUE(view->homeButton()->isHidden());
+}

@@ -2,6 +2,7 @@
 // is what gets painted, and that every image the shell names exists at the
 // size its control is laid out with.
 #include <QEnterEvent>
+#include <QIcon>
 #include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -177,4 +178,10 @@ TEST(SkinFont, MsSansSerifFallsBackToAnInstalledSans) {
     EXPECT_NE(info.family(), QStringLiteral("MS Sans Serif"));
     EXPECT_FALSE(info.family().isEmpty());
     EXPECT_EQ(info.pixelSize(), 11);  // 8 points on a 96-dpi screen
+}
+
+TEST(SkinIcons, FileIconsComeFromAnInstalledTheme) {
+    // Without a theme the result lists would show blank file icons.
+    EXPECT_FALSE(QIcon::themeName().isEmpty());
+    EXPECT_FALSE(QIcon::fromTheme(QStringLiteral("text-x-generic")).isNull());
 }

@@ -213,7 +213,8 @@ void CDriveBrowser::paintEvent(QPaintEvent*) {
         p.drawText(box, Qt::AlignLeft | Qt::AlignTop, fm.elidedText(Q(l.text), Qt::ElideRight, box.width()));
     }
     if (!slices.empty()) {
-        p.drawPixmap(kChartRect.topLeft(), RenderUsageChart(slices, kChartRect.size()));
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawPixmap(kChartRect, RenderUsageChart(slices, kChartRect.size()));
     } else {
         p.setPen(kSkinMuted);
         p.drawText(kPanelRect.united(kChartRect), Qt::AlignCenter | Qt::TextWordWrap,

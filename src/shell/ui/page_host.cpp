@@ -1,5 +1,7 @@
 #include "shell/ui/page_host.h"
 
+#include <map>
+
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
@@ -30,8 +32,27 @@ PageKind ResolvePage(int page, int mode, const std::string& fileSystem, int* fat
     }
 }
 
+namespace {
+std::map<PageKind, PageFactory>& Overrides() {
+    static std::map<PageKind, PageFactory> factories;
+    return factories;
+}
+}  // namespace
+
+void SetPageFactory(PageKind kind, PageFactory factory) {
+    if (factory) {
+        Overrides()[kind] = std::move(factory);
+    } else {
+        Overrides().erase(kind);
+    }
+}
+
 QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory) {
     hasFactory = false;
+    if (auto it = Overrides().find(kind); it != Overrides().end()) {
+        hasFactory = true;
+        return it->second(request);
+    }
     switch (kind) {
         case PageKind::DriveBrowser:
             hasFactory = true;

@@ -9,6 +9,7 @@
 // page's destructor must stop and join any worker of its own). A page asks
 // for the next page with RequestPage / GoHome / GoBack* (page_commands.h),
 // and must not touch its members after that call returns.
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -47,6 +48,11 @@ PageKind ResolvePage(int page, int mode, const std::string& fileSystem, int* fat
 // Makes the page. Null with `hasFactory` false: the kind has no page yet;
 // null with `hasFactory` true: its creation failed.
 QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory);
+
+// Puts `factory` in place of the built-in one for `kind` (tests, and pages
+// that are not built into the table yet); an empty factory restores it.
+using PageFactory = std::function<QWidget*(const PageRequest&)>;
+void SetPageFactory(PageKind kind, PageFactory factory);
 
 // The FAT result page comes from fat/fat_page.h:
 //   QWidget* CreateFatResultPage(CTolamApp&, int mode, int fatKind, QWidget* parent);

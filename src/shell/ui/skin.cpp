@@ -1,5 +1,6 @@
 #include "shell/ui/skin.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -38,7 +39,18 @@ void InitSkin() {
     for (const char* name : {"MS Sans Serif", "Ms Sans Serif", "MS Shell Dlg", "MS Shell Dlg 2"}) {
         QFont::insertSubstitution(QString::fromLatin1(name), sans);
     }
-    // File icons come from the icon theme; without one they are blank.
+    // File icons come from the icon theme; without one they are blank. With
+    // no desktop platform theme (offscreen, bare X) Qt searches only its
+    // resources, so the XDG icon folders are added.
+    QStringList paths = QIcon::themeSearchPaths();
+    QStringList dataDirs = qEnvironmentVariable("XDG_DATA_DIRS").split(':', Qt::SkipEmptyParts);
+    if (dataDirs.isEmpty()) dataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
+    dataDirs.prepend(QDir::homePath() + QStringLiteral("/.local/share"));
+    for (const QString& dir : dataDirs) {
+        const QString icons = dir + QStringLiteral("/icons");
+        if (!paths.contains(icons) && QDir(icons).exists()) paths << icons;
+    }
+    QIcon::setThemeSearchPaths(paths);
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor")) {
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     }
@@ -62,7 +74,7 @@ QPixmap SkinPixmap(int number, QSize size) {
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(target)));
     painter.end();
     QPixmapCache::insert(key, pixmap);
     return pixmap;

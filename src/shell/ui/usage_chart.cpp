@@ -10,7 +10,7 @@ namespace {
 
 QColor Rgb(uint32_t rgb) { return QColor::fromRgb(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF); }
 
-// Drawn at twice the target size so the stretch down smooths the edges.
+// Drawn at twice the target size so the edges come out smooth.
 constexpr int kScale = 2;
 // First slice starts at twelve o'clock and the slices run clockwise.
 constexpr double kStartDegrees = 90.0;
@@ -64,7 +64,10 @@ QPixmap RenderUsageChart(const std::vector<ChartSlice>& slices, QSize target) {
     p.setBrush(shine);
     p.drawEllipse(disc.adjusted(pen.widthF(), pen.widthF(), -pen.widthF(), -pen.widthF()));
     p.end();
-    return QPixmap::fromImage(image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    // Kept at twice the density: painted into the chart rectangle it is
+    // smoothed down on ordinary screens and exact on high-density ones.
+    image.setDevicePixelRatio(kScale);
+    return QPixmap::fromImage(image);
 }
 
 }  // namespace vantor::ui
