@@ -445,24 +445,4 @@ std::string NtfsPageModel::folderPath(const FolderNode* node) {
     return path;
 }
 
-std::vector<FolderNode*> NtfsPageModel::findFolders(const std::string& path) const {
-    std::vector<FolderNode*> level;
-    if (tree_.root()) level.push_back(tree_.root());
-    size_t start = 0;
-    while (start < path.size() && !level.empty()) {
-        size_t slash = path.find('/', start);
-        if (slash == std::string::npos) slash = path.size();
-        const std::string part = path.substr(start, slash - start);
-        start = slash + 1;
-        if (part.empty()) continue;
-        // Same-named siblings (different record numbers) all match.
-        std::vector<FolderNode*> next;
-        for (FolderNode* n : level)
-            for (const auto& child : n->children())
-                if (child->text == part) next.push_back(child.get());
-        level = std::move(next);
-    }
-    return level;
-}
-
 }  // namespace vantor

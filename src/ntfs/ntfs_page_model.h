@@ -193,8 +193,6 @@ public:
 
     // Node texts below the root joined by "/"; "" for the root.
     static std::string folderPath(const FolderNode* node);
-    // The nodes at such a path (same-named siblings all match); "" = root.
-    std::vector<FolderNode*> findFolders(const std::string& path) const;
 
 private:
     // Every change of an item's tick goes through here, keeping the totals.

@@ -422,17 +422,6 @@ TEST_F(NtfsPageModelTest, HeaderClicksAlternateTheOrder) {
     EXPECT_EQ(items[2].selected, 1);
 }
 
-TEST_F(NtfsPageModelTest, FolderPathsFindEverySameNamedSibling) {
-    add("a.txt", 1, {{"Docs", 40}});
-    add("b.txt", 1, {{"Docs", 41}});
-    add("c.txt", 1, {{"Sub", 50}, {"Docs", 41}});
-    EXPECT_EQ(model.findFolders("Docs").size(), 2u);
-    EXPECT_EQ(model.findFolders("").front(), model.root());
-    ASSERT_EQ(model.findFolders("Docs/Sub").size(), 1u);
-    EXPECT_EQ(model.findFolders("Docs/Sub").front(), model.nodeOfItem(2));
-    EXPECT_TRUE(model.findFolders("Nope").empty());
-}
-
 TEST_F(NtfsPageModelTest, BeginStartsAFreshPage) {
     add("a.txt", 5, {{"A", 40}});
     model.setItemChecked(0, true);
