@@ -58,6 +58,10 @@ CFatResultPage::~CFatResultPage() {
     // nothing can still be running here. Clear the flags all the same.
     running_ = false;
     continue_ = false;
+    // The views read the model, a member, which goes before the base class
+    // deletes its children: take them down while the model is still whole.
+    delete pane_;
+    pane_ = nullptr;
 }
 
 void CFatResultPage::makeControls() {
