@@ -196,7 +196,6 @@ FolderNode* NtfsPageModel::placeItem(NtfsFoundItem& item, uint32_t index) {
 
     NtfsNodeData* data = nodeData(node);
     data->items.push_back(index);
-    if (ItemSelected(item)) data->checkedItems++;
     if (items_.size() <= index) {
         items_.resize(size_t{index} + 1, nullptr);
         itemNode_.resize(size_t{index} + 1, nullptr);
@@ -206,11 +205,12 @@ FolderNode* NtfsPageModel::placeItem(NtfsFoundItem& item, uint32_t index) {
 
     allTotals_.count++;
     allTotals_.bytes += ItemSize(item);
-    if (ItemSelected(item)) {
-        checkedTotals_.count++;
-        checkedTotals_.bytes += ItemSize(item);
-    }
     if (listener_) listener_->allTotalsChanged(allTotals_);
+    // Items come unticked from a scan; one that is not is ticked properly.
+    if (ItemSelected(item)) {
+        SetItemSelected(item, false);
+        setItemChecked(index, true);
+    }
     return node;
 }
 

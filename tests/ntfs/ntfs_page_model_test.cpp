@@ -422,6 +422,22 @@ TEST_F(NtfsPageModelTest, HeaderClicksAlternateTheOrder) {
     EXPECT_EQ(items[2].selected, 1);
 }
 
+TEST_F(NtfsPageModelTest, AnItemThatArrivesTickedMarksItsFolders) {
+    NtfsFoundItem& it = items.emplace_back();
+    it.setName("pre.txt");
+    it.size = 7;
+    it.selected = 1;
+    it.pathNames = {"B", "A"};
+    it.pathRecords = {41, 40};
+    FolderNode* node = model.placeItem(it, 0);
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(node->checked && node->parent()->checked && model.root()->checked);
+    EXPECT_EQ(model.checkedTotals(), (NtfsTotals{1, 7}));
+    model.setItemChecked(0, false);
+    EXPECT_FALSE(model.root()->checked);
+    EXPECT_EQ(model.checkedTotals(), (NtfsTotals{}));
+}
+
 TEST_F(NtfsPageModelTest, BeginStartsAFreshPage) {
     add("a.txt", 5, {{"A", 40}});
     model.setItemChecked(0, true);
