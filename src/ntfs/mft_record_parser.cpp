@@ -233,7 +233,7 @@ ErrorCode CMftRecordParser::readContent() {
     uint64_t length = stream_.realSize;
     if (stream_.allocatedSize != 0) length = std::min(length, stream_.allocatedSize);
     length = std::min(length, output_ != nullptr ? copyLimit_ : memoryLimit_);
-    if (output_ == nullptr) data_.reserve(static_cast<size_t>(std::min<uint64_t>(length, uint64_t{16} << 20)));
+    if (output_ == nullptr) data_.reserve(static_cast<size_t>(length));  // length is capped above
     return ReadNtfsStream(*device_, partitionOffset_, clusterSize_, stream_, length, [&](ByteSpan piece) {
         if (output_ != nullptr) return output_->write(piece);
         data_.insert(data_.end(), piece.begin(), piece.end());

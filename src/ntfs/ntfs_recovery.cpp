@@ -12,10 +12,13 @@ namespace vantor {
 
 void CNtfsVolume::AddToSelection(NtfsFoundItem* item) {
     if (item == nullptr) return;
-    if (std::find(selection_.begin(), selection_.end(), item) == selection_.end()) selection_.push_back(item);
+    if (impl_->selected.insert(item).second) selection_.push_back(item);
 }
 
-void CNtfsVolume::ClearSelection() { selection_.clear(); }
+void CNtfsVolume::ClearSelection() {
+    selection_.clear();
+    impl_->selected.clear();
+}
 
 bool CNtfsVolume::StartRecovery(const std::string& destination, char scannedLetter, UserPrompt& prompt) {
     if (selection_.empty()) {

@@ -3,6 +3,7 @@
 // and the extents of the current MFT on the partition.
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "ntfs/mft_record_parser.h"
@@ -25,6 +26,8 @@ struct CNtfsVolume::Impl {
     std::vector<std::pair<uint64_t, uint64_t>> mftExtents;
     // "Dir%d" numbers already given to missing parents of lost records.
     std::unordered_map<uint64_t, uint32_t> lostDirNumbers;
+    // The selection's members, so adding one is not a search of the list.
+    std::unordered_set<const NtfsFoundItem*> selected;
 };
 
 // Geometry and record access for the volume's source files.
