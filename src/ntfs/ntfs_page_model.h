@@ -170,6 +170,8 @@ public:
     void setPageFilter(const FilterCriteria& criteria);
     void setFilterEnabled(bool on);
     bool filterEnabled() const { return filterOn_; }
+    // "Filter" stays disabled until its check box is ticked.
+    bool filterButtonEnabled() const { return filterOn_; }
     bool passesPageFilter(const NtfsFoundItem& item) const;
 
     // Check marks.
