@@ -17,6 +17,7 @@
 #include "shell/ui/skin.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
+#include "shell/ui/tree_style.h"
 #include "shell/ui/usage_chart.h"
 
 namespace vantor::ui {
@@ -75,6 +76,7 @@ CDriveBrowser::CDriveBrowser(CTolamApp& app, int mode, QWidget* parent) : QWidge
     tree_->setObjectName(QStringLiteral("DriveTree"));
     tree_->setGeometry(WinRect(39, 147, 356, 390));
     tree_->setHeaderHidden(true);
+    tree_->setStyle(TreeLineStyle());
     tree_->setRootIsDecorated(true);
     tree_->setDragDropMode(QAbstractItemView::NoDragDrop);
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
