@@ -235,6 +235,18 @@ TEST_F(FatPage, RecoveryAsksBeforeOverwriting) {
     clickFolder(QStringLiteral("Level3"));
     clickRowCheck(0);
     settle();
+    // Never onto the scanned volume (this image is mounted as C:).
+    page->setFolderChooser([](QWidget*) { return QStringLiteral("c:\\recovered"); });
+    page->button(CFatResultPage::kRecovery)->click();
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[1].text, QStringLiteral("Select anoter drive folder."));
+    EXPECT_FALSE(page->recoveryRan());
+    page->setFolderChooser([](QWidget*) { return QString(); });  // Cancel in the folder browser
+    page->button(CFatResultPage::kRecovery)->click();
+    EXPECT_FALSE(page->recoveryRan());
+    EXPECT_EQ(recorder.messages.size(), 2u);
+
+    page->setFolderChooser([&](QWidget*) { return dest.path(); });
     page->button(CFatResultPage::kRecovery)->click();
     ASSERT_TRUE(page->recoveryRan());
     EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Recoverying Deleted Files ..."));

@@ -1,5 +1,6 @@
 #include "shell/ui/dialogs/criteria_dialog.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "platform/time_util.h"
 #include "shell/ui/dialogs/dialog_common.h"
@@ -52,6 +54,13 @@ CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, 
     NameControl(ext_, kExtCombo);
     for (int i = 0; i < kExtensionGroupCount; ++i) ext_->addItem(QString::fromLatin1(ExtensionGroupText(i)));
     ext_->setGeometry(kFieldX, 16, kWidth - kFieldX - 16, 22);
+    // The group texts are long; let the drop-down show them whole.
+    int widest = 0;
+    for (int i = 0; i < kExtensionGroupCount; ++i)
+        widest = std::max(widest, ext_->fontMetrics().horizontalAdvance(ext_->itemText(i)));
+    ext_->view()->setMinimumWidth(widest + 32);
+    ext_->setToolTip(ext_->currentText());
+    connect(ext_, &QComboBox::currentTextChanged, ext_, &QComboBox::setToolTip);
 
     AddLabel(this, QStringLiteral("Date:"), 50);
     dateMode_ = new QComboBox(this);
