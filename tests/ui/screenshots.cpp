@@ -140,6 +140,8 @@ int main(int argc, char** argv) {
             Save(frame, QStringLiteral("13-fat-deleted"));
         }
     }
+    view->SwitchPage(kPageResult, kModePartition);
+    Save(frame, QStringLiteral("14-page-not-available"));
     view->SwitchPage(kPageDriveBrowser, kModeFormatted);
     Save(frame, QStringLiteral("10-browser-formatted"));
     view->SwitchPage(kPageDriveBrowser, kModeRaw);

@@ -268,3 +268,23 @@ TEST_F(ShellNavigation, TheCaptionDragsTheWindow) {
     if (frame->pos() == before) GTEST_SKIP() << "the platform moves the window itself";
     EXPECT_EQ(frame->pos(), before + QPoint(40, 20));
 }
+
+TEST_F(ShellNavigation, AMissingPageSaysSoAndLeadsBack) {
+    view->SwitchPage(kPageResult, kModePartition);
+    EXPECT_EQ(view->missingPageText(), QStringLiteral("Partition Recovery is not available in this version."));
+    ASSERT_FALSE(view->missingPageBack()->isHidden());
+    QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_TRUE(view->missingPageBack()->isHidden());
+    EXPECT_TRUE(view->missingPageText().isEmpty());
+
+    // From the browser's Next, Back returns to the browser in its mode.
+    PartitionRecord ntfs;
+    ntfs.setFileSystem("NTFS");
+    app.state().selectPartition(ntfs);
+    view->SwitchPage(kPageResult, kModeFormatted);
+    QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
+    auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    ASSERT_NE(browser, nullptr);
+    EXPECT_EQ(browser->mode(), kModeFormatted);
+}

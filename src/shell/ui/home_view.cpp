@@ -68,6 +68,11 @@ CHomeView::CHomeView(CTolamApp& app, QWidget* parent)
         connect(tasks_[static_cast<size_t>(i)], &QAbstractButton::clicked, this, [this, command] { OnTaskButton(command); });
     }
 
+    missingBack_ = new CSkinButton(QStringLiteral("Back"), this, WinRect(339, 330, 431, 362), 1024);
+    missingBack_->SetFaces(160, 159, 210, 159);
+    missingBack_->hide();
+    connect(missingBack_, &QAbstractButton::clicked, this, [this] { SwitchPage(missingBackPage_, missingBackMode_); });
+
     categories_ = new CSkinCategoryList(this, WinRect(18, 107, 156, 469));
     categories_->addItem(QStringLiteral("Data Recovery"));
     categories_->addItem(QStringLiteral("Email Repair"));
@@ -168,8 +173,31 @@ void CHomeView::ShowStartControls(bool on) {
     }
 }
 
+void CHomeView::ShowMissingPage(int page, int mode, PageKind kind) {
+    switch (kind) {
+        case PageKind::PartitionRecovery: missingText_ = QStringLiteral("Partition Recovery"); break;
+        case PageKind::RawResult: missingText_ = QStringLiteral("Raw Recovery"); break;
+        case PageKind::NtfsResult: missingText_ = QStringLiteral("Recovery on NTFS partitions"); break;
+        case PageKind::ExtResult: missingText_ = QStringLiteral("Recovery on EXT2/EXT3 partitions"); break;
+        case PageKind::FatResult: missingText_ = QStringLiteral("Recovery on FAT partitions"); break;
+        case PageKind::OutlookRepair: missingText_ = QStringLiteral("Outlook Repair"); break;
+        case PageKind::OutlookExpressRepair: missingText_ = QStringLiteral("Outlook Express Repair"); break;
+        case PageKind::EmailReport: missingText_ = QStringLiteral("The repair report"); break;
+        default: missingText_ = QStringLiteral("This page"); break;
+    }
+    missingText_ += QStringLiteral(" is not available in this version.");
+    // Back leads where the page's own Back button would.
+    const bool fromBrowser = page == kPageResult && (mode == kModeDeleted || mode == kModeFormatted || mode == kModeRaw);
+    missingBackPage_ = fromBrowser ? kPageDriveBrowser : kPageStart;
+    missingBackMode_ = fromBrowser ? mode : 1;
+    missingBack_->show();
+    missingBack_->raise();
+}
+
 void CHomeView::SwitchPage(int page, int mode) {
     DestroyPage();
+    missingText_.clear();
+    missingBack_->hide();
     currentPageId_ = page;
     if (page == kPageStart) {
         ShowStartControls(true);
@@ -189,6 +217,7 @@ void CHomeView::SwitchPage(int page, int mode) {
             return;  // the start-page controls stay as they were
         }
         ShowStartControls(false);
+        ShowMissingPage(page, mode, kind);
         update();
         return;
     }
@@ -224,6 +253,22 @@ void CHomeView::paintEvent(QPaintEvent*) {
         return;
     }
     painter.fillRect(rect(), kSkinNavy);
+    if (missingText_.isEmpty()) return;
+    painter.drawPixmap(0, 1, SkinPixmap(213, QSize(772, 107)));
+    const QRect panel(0, 108, width(), height() - 108);
+    QLinearGradient fill(panel.topLeft(), panel.bottomLeft());
+    fill.setColorAt(0, QColor(0xF4, 0xF8, 0xFB));
+    fill.setColorAt(1, QColor(0xE1, 0xEA, 0xF3));
+    painter.fillRect(panel, fill);
+    painter.fillRect(QRect(0, 108, width(), 3), kSkinAccent);
+    painter.drawPixmap(width() / 2 - 24, 190, SkinPixmap(198, QSize(48, 48)));
+    painter.setPen(kSkinInk);
+    painter.setFont(SkinFont(11, true));
+    painter.drawText(QRect(0, 252, width(), 24), Qt::AlignHCenter | Qt::AlignVCenter, missingText_);
+    painter.setPen(kSkinMuted);
+    painter.setFont(SkinFont(8));
+    painter.drawText(QRect(0, 280, width(), 20), Qt::AlignHCenter | Qt::AlignVCenter,
+                     QStringLiteral("It comes with a later release of the program."));
 }
 
 }  // namespace vantor::ui

@@ -41,6 +41,10 @@ public:
     CSkinCategoryList* categoryList() const { return categories_; }
     // How often a category change asked for the panel to be drawn again.
     int panelRedraws() const { return panelRedraws_; }
+    // Shown while a page number has no page (pages of engines still to come):
+    // what is missing, and the way back.
+    const QString& missingPageText() const { return missingText_; }
+    CSkinButton* missingPageBack() const { return missingBack_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -52,6 +56,7 @@ private:
     void ShowStartControls(bool on);
     void ShowCategoryButtons();
     void HideTaskButtons();
+    void ShowMissingPage(int page, int mode, PageKind kind);
     int PanelForCategory();
 
     CTolamApp& app_;
@@ -65,6 +70,10 @@ private:
     CSkinCategoryList* categories_ = nullptr;
     std::array<CSkinButton*, kTaskButtonCount> tasks_{};
     int panelRedraws_ = 0;
+    QString missingText_;
+    CSkinButton* missingBack_ = nullptr;
+    int missingBackPage_ = 0;
+    int missingBackMode_ = 0;
 };
 
 }  // namespace vantor::ui
