@@ -15,7 +15,7 @@ namespace {
 // "directly under the root".
 constexpr uint64_t kSystemRecords = 24;
 // No real folder chain is this deep; a longer one is a loop.
-constexpr int kMaxPathDepth = 512;
+constexpr int kMaxPathDepth = 256;
 
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -116,6 +116,28 @@ int CNtfsVolume::DecodeItem(ByteSpan record, NtfsFoundItem& item) {
     return 0;
 }
 
+NtfsFolderInfo NtfsVolumeAccess::folderInfo(CNtfsVolume& v, size_t image, uint64_t index) {
+    const uint64_t key = (uint64_t{image} << 48) | (index & 0x0000FFFFFFFFFFFFull);
+    {
+        std::lock_guard lock(v.lock_);
+        auto it = v.impl_->folderInfo.find(key);
+        if (it != v.impl_->folderInfo.end()) return it->second;
+    }
+    NtfsFolderInfo info;
+    CMftRecordParser parser;
+    std::string name;
+    if (parser.SetGeometry(0, v.recordSize_, v.clusterSize_) == kSuccess &&
+        parser.ParseRecordName(record(v, image, index), &name) == kSuccess) {
+        info.decoded = true;
+        info.name = NtfsItemName(name);
+        info.folder = (parser.fileName().flags & kNtfsAttrFolder) != 0 && !info.name.empty();
+        info.parent = parser.fileName().parentRecord();
+    }
+    std::lock_guard lock(v.lock_);
+    v.impl_->folderInfo.emplace(key, info);
+    return info;
+}
+
 void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
     item.pathNames.clear();
     item.pathRecords.clear();
@@ -129,9 +151,7 @@ void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
         item.pathNames.push_back(bucketName);
         item.pathRecords.push_back(bucket);
     };
-    CMftRecordParser parser;
-    if (parser.SetGeometry(0, recordSize_, clusterSize_) != kSuccess) return;
-    std::string name;
+    if (recordSize_ == 0) return;
 
     if (image < impl_->images.size() && impl_->images[image].lost) {
         // Records found outside the MFT: climb through the other found
@@ -142,13 +162,9 @@ void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
         uint64_t current = parent;
         for (int depth = 0; depth < kMaxPathDepth && current != kNtfsRootRecord && seen.insert(current).second; ++depth) {
             auto it = img.byNumber.find(current);
-            bool folder = false;
-            if (it != img.byNumber.end() &&
-                parser.ParseRecordName(NtfsVolumeAccess::record(*this, image, it->second), &name) == kSuccess) {
-                name = NtfsItemName(name);
-                folder = (parser.fileName().flags & kNtfsAttrFolder) != 0 && !name.empty();
-            }
-            if (!folder) {
+            NtfsFolderInfo info;
+            if (it != img.byNumber.end()) info = NtfsVolumeAccess::folderInfo(*this, image, it->second);
+            if (!info.folder) {
                 uint32_t number;
                 {
                     std::lock_guard lock(lock_);
@@ -160,9 +176,9 @@ void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
                 item.pathRecords.push_back(static_cast<uint32_t>(current));
                 break;
             }
-            item.pathNames.push_back(name);
+            item.pathNames.push_back(info.name);
             item.pathRecords.push_back(static_cast<uint32_t>(current));
-            const uint64_t next = parser.fileName().parentRecord();
+            const uint64_t next = info.parent;
             if (next == current || next < kSystemRecords) break;
             current = next;
         }
@@ -180,15 +196,15 @@ void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
     std::unordered_set<uint64_t> seen;
     uint64_t current = parent;
     for (int depth = 0; depth < kMaxPathDepth && current < count && seen.insert(current).second; ++depth) {
-        if (parser.ParseRecordName(NtfsVolumeAccess::record(*this, image, current), &name) != kSuccess) return;
-        name = NtfsItemName(name);
-        if ((parser.fileName().flags & kNtfsAttrFolder) == 0 || name.empty()) {
+        const NtfsFolderInfo info = NtfsVolumeAccess::folderInfo(*this, image, current);
+        if (!info.decoded) return;
+        if (!info.folder) {
             madeUp(current);
             return;
         }
-        item.pathNames.push_back(name);
+        item.pathNames.push_back(info.name);
         item.pathRecords.push_back(static_cast<uint32_t>(current));
-        const uint64_t next = parser.fileName().parentRecord();
+        const uint64_t next = info.parent;
         if (next == current || next < kSystemRecords) return;
         current = next;
     }

@@ -2,6 +2,7 @@
 // CNtfsVolume's private state shared by its source files: the MFT images
 // and the extents of the current MFT on the partition.
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -19,7 +20,17 @@ struct MftImage {
     std::unordered_map<uint64_t, uint32_t> byNumber;
 };
 
+// A parent record as path building sees it, decoded once per scan.
+struct NtfsFolderInfo {
+    bool decoded = false;  // "FILE0" and a name-only decode succeeded
+    bool folder = false;   // $FILE_NAME folder flag and a non-empty name
+    std::string name;
+    uint64_t parent = 0;
+};
+
 struct CNtfsVolume::Impl {
+    // (image << 48 | record index) -> what path building needs of it.
+    std::unordered_map<uint64_t, NtfsFolderInfo> folderInfo;
     std::vector<MftImage> images;
     size_t currentImage = 0;
     // Byte ranges [first, second) of the current MFT, relative to the partition.
@@ -41,6 +52,8 @@ struct NtfsVolumeAccess {
     // Record lookup for $ATTRIBUTE_LIST extensions of an item in image.
     static NtfsRecordFetcher fetcher(const CNtfsVolume& v, size_t image);
     static uint32_t nextFolderNumber(CNtfsVolume& v);
+    // The name-only decode of record index in image, cached.
+    static NtfsFolderInfo folderInfo(CNtfsVolume& v, size_t image, uint64_t index);
     static void takeGeometry(CNtfsVolume& v, ByteSpan boot);
     static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
                               std::vector<std::byte>* data, uint64_t maxBytes);
