@@ -1,6 +1,8 @@
 // The drive browser on disk images: what each mode lists, what a selection
 // enables and stores, the property panel, the chart's rules, the
 // administrator message and attaching another image.
+#include <QApplication>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -260,4 +262,19 @@ TEST(DriveBrowserModel, ChartRules) {
     EXPECT_NEAR(slices[0].share, 0.75, 1e-9);
     p.totalBytes = 0;  // an empty record must not divide by zero
     EXPECT_EQ(PartitionChart(p).size(), 1u);
+}
+
+TEST_F(DriveBrowserTest, OptionOpensTheQuickSearchInTheScanModes) {
+    auto page = open(kModeDeleted);
+    page->show();
+    page->tree()->setCurrentItem(Find(page->tree(), QStringLiteral("FAT32")));
+    QString title;
+    QTimer::singleShot(0, [&title] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            title = modal->windowTitle();
+            modal->close();
+        }
+    });
+    QTest::mouseClick(page->optionButton(), Qt::LeftButton);
+    EXPECT_EQ(title, QStringLiteral("Set Quick Search..."));
 }

@@ -288,3 +288,29 @@ TEST_F(ShellNavigation, AMissingPageSaysSoAndLeadsBack) {
     ASSERT_NE(browser, nullptr);
     EXPECT_EQ(browser->mode(), kModeFormatted);
 }
+
+TEST(CommandLine, ImagesAndFallback) {
+    StartOptions o;
+    QString error;
+    ASSERT_TRUE(ParseCommandLine({"vantor-gui", "--image", "a.img", "--image=b.img", "--fallback-image", "s.img",
+                                  "-platform", "offscreen"},
+                                 o, error));
+    EXPECT_EQ(o.images, (QStringList{"a.img", "b.img"}));
+    EXPECT_EQ(o.fallbackImage, QStringLiteral("s.img"));
+    StartOptions bad;
+    EXPECT_FALSE(ParseCommandLine({"vantor-gui", "--image"}, bad, error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(CommandLine, AnUnreadableImageIsRefusedAndNothingChanges) {
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    StartOptions options;
+    options.images << uitest::FixturePath(QStringLiteral("sample-disk.img"));
+    options.showWindow = false;
+    ASSERT_TRUE(app.StartUp(options));
+    QString error;
+    EXPECT_FALSE(app.AttachImage(QStringLiteral("/nonexistent.img"), error));
+    EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent.img")));
+    EXPECT_EQ(app.attachedImages().size(), 1);
+}

@@ -1,6 +1,5 @@
 #include "shell/ui/home_view.h"
 
-#include <QMessageBox>
 #include <QPainter>
 
 #include "shell/page_ids.h"
