@@ -409,6 +409,26 @@ TEST(FatLostScanEdges, ThreeDirectoryClustersMakeTwoFoldersAndParentsPlaceChildr
     EXPECT_EQ(found.count("LostDIR/DIR2/ORPHAN.txt"), 1u);
 }
 
+TEST(FatLostScanEdges, FoldersWaitingOnEachOtherAreStillBuilt) {
+    auto m = Fat16Volume();
+    // Two folders whose ".." entries name each other: neither can go first.
+    m.dots(10, 20);
+    m.put(10, 2, Entry{"A       TXT", 0x20, 40, 1}.bytes());
+    m.dots(20, 10);
+    m.put(20, 2, Entry{"B       TXT", 0x20, 41, 1}.bytes());
+    auto vol = m.open();
+    FatScanOptions o;
+    o.rangeStart = static_cast<uint32_t>(vol->clusterSector(2));
+    o.rangeEnd = static_cast<uint32_t>(vol->clusterSector(50));
+    FolderTree tree;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto r = ScanLostFolders(*vol, tree, nullptr, progress, running, o);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.recordsListed, 2u);
+    EXPECT_EQ(Collect(tree).size(), 2u);
+}
+
 TEST(FatLostScanEdges, RangeBeforeTheDataAreaReadsOnlyTheRoot) {
     auto m = Fat16Volume();
     m.put(1, 0, Entry{"ROOTFILETXT", 0x20, 50, 1}.bytes());
