@@ -1,0 +1,83 @@
+// The FAT page inside the shell: page 103 on a FAT partition creates it with
+// its FAT kind, and its Back and Home buttons switch pages through the host.
+#include <QPointer>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "disk/disk_inventory.h"
+#include "shell/page_ids.h"
+#include "shell/ui/fat/fat_page.h"
+#include "shell/ui/home_view.h"
+#include "shell/ui/main_frame.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/tolam_app.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+class FatPageInShell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartOptions options;
+        options.images << uitest::FixturePath(QStringLiteral("sample-disk.img"));
+        options.showWindow = false;
+        ASSERT_TRUE(app.StartUp(options));
+        view = app.mainFrame()->view();
+    }
+    CFatResultPage* openOn(const std::string& fs, int mode) {
+        CDiskInventory inventory;
+        inventory.Refresh();
+        for (const PartitionRecord& r : inventory.partitions())
+            if (r.fileSystemName() == fs) {
+                app.state().selectPartition(r);
+                break;
+            }
+        view->SwitchPage(kPageResult, mode);
+        auto* page = qobject_cast<CFatResultPage*>(view->currentPage());
+        if (page) {
+            EXPECT_TRUE(QTest::qWaitFor([page] { return page->scanDone(); }, 20000));
+        }
+        return page;
+    }
+
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    CHomeView* view = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FatPageInShell, ResultPageForEachFatNameAndKind) {
+    CFatResultPage* page = openOn("FAT32", kModeDeleted);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(view->currentPageKind(), PageKind::FatResult);
+    EXPECT_EQ(page->fatKind(), 2);
+    EXPECT_EQ(page->mode(), kModeDeleted);
+    EXPECT_EQ(page->parentWidget(), view);
+    EXPECT_FALSE(page->isHidden());
+    EXPECT_EQ(page->model().rowCount(), 1u);  // the deleted DELETED.TXT in the root
+
+    page = openOn("FAT", kModeFormatted);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->fatKind(), 1);
+    EXPECT_EQ(page->mode(), kModeFormatted);
+}
+
+TEST_F(FatPageInShell, BackReturnsToTheBrowserInTheSameModeAndHomeToTheStart) {
+    QPointer<CFatResultPage> page = openOn("FAT32", kModeFormatted);
+    ASSERT_FALSE(page.isNull());
+    page->button(CFatResultPage::kBack)->click();
+    EXPECT_TRUE(page.isNull());  // the host destroyed it inside the click
+    EXPECT_EQ(view->currentPageKind(), PageKind::DriveBrowser);
+    EXPECT_EQ(view->currentPageId(), kPageDriveBrowser);
+
+    page = openOn("FAT32", kModeDeleted);
+    ASSERT_FALSE(page.isNull());
+    page->button(CFatResultPage::kHome)->click();
+    EXPECT_TRUE(page.isNull());
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_EQ(view->currentPage(), nullptr);
+}
