@@ -174,6 +174,10 @@ TEST_F(FatPictures, ThumbnailsShowTheRecoveredPictures) {
     EXPECT_NE(QColor(fakeTile.pixel(45, 45)), QColor(Qt::red));
     EXPECT_EQ(QColor(fakeTile.pixel(0, 0)), QColor(0xC0, 0xC0, 0xC0));
     EXPECT_TRUE(recorder.messages.empty());
+    if (qEnvironmentVariableIsSet("VANTOR_SCREENSHOT_DIR")) {
+        QTest::qWait(50);
+        page->grab().save(qEnvironmentVariable("VANTOR_SCREENSHOT_DIR") + QStringLiteral("/fat-page-pictures.png"));
+    }
 }
 
 TEST_F(FatPictures, DoubleClickShowsThePictureOrTheDump) {
