@@ -88,6 +88,10 @@ struct TestVolume {
         file(39, 38, "one.jpg", false);
         file(40, 38, "two.doc", false);
         file(41, 31, "loop?.txt", false);
+        // Two live folders that name each other as parent: a hostile loop.
+        folder(42, 43, "L1", true);
+        folder(43, 42, "L2", true);
+        file(44, 42, "cycle.txt", false);
     }
 };
 
@@ -126,7 +130,7 @@ TEST_F(NtfsScanTest, DeletedScanListsDeletedRecordsWithTheirFolderPaths) {
     ASSERT_EQ(volume.ScanDeletedRecords(), 0);
     EXPECT_EQ(volume.recordCount(0), 64u);
     const std::vector<std::string> expected = {"B", "deep.txt", "root.txt", "orphan.txt", "far.txt",
-                                               "Gone", "one.jpg", "two.doc", "loop_.txt"};
+                                               "Gone", "one.jpg", "two.doc", "loop_.txt", "cycle.txt"};
     EXPECT_EQ(sink.seen, expected);
     for (uint32_t i = 0; i < sink.indices.size(); ++i) EXPECT_EQ(sink.indices[i], i);
     EXPECT_EQ(Find(volume, "live.txt"), nullptr);  // in use: never listed
@@ -151,7 +155,9 @@ TEST_F(NtfsScanTest, DeletedScanListsDeletedRecordsWithTheirFolderPaths) {
     EXPECT_TRUE(gone->pathNames.empty());  // folders get no path
     EXPECT_EQ(Path(*Find(volume, "one.jpg")), std::vector<std::string>{"Gone"});
     EXPECT_EQ(progress.m_nProgressTotal.load(), 64u);
-    EXPECT_EQ(progress.text(), "Found Deleted Files : 9");
+    // The loop is walked once around and no further.
+    EXPECT_EQ(Path(*Find(volume, "cycle.txt")), (std::vector<std::string>{"L1", "L2"}));
+    EXPECT_EQ(progress.text(), "Found Deleted Files : 10");
 }
 
 TEST_F(NtfsScanTest, NameAndFolderFilters) {
