@@ -213,6 +213,23 @@ TEST(FatLostScanFixtures, FormattedFat32RebuildsFoldersByTheirEntries) {
     EXPECT_EQ(m.begin()->first, "DIR0/LOGO.bmp");
 }
 
+TEST(FatLostScanFixtures, FormattedFat16WithMultiClusterRoot) {
+    auto vol = OpenFixture("fat-formatted16.img", 1);
+    ASSERT_TRUE(vol && vol->opened());
+    FolderTree tree;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto r = ScanLostFolders(*vol, tree, nullptr, progress, running);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.folders, 3u);
+    CheckScan(tree, {
+        {"DIR0/#LD.doc", 455, 17, NumberedLines("oldreport", 7)},
+        {"DIR0/2022/Annual Summary.txt", 3100, 5, NumberedLines("annual", 50)},
+        {"DIR1/PHOTO1.jpg", 20000, 7, XorshiftBytes(1604, 20000)},
+    });
+    EXPECT_TRUE(ByPath(tree).at("DIR0/#LD.doc")->deleted);
+}
+
 TEST(FatScanRecovery, EveryFixtureFileComesBackByteForByte) {
     struct Case {
         const char* image;
@@ -238,6 +255,10 @@ TEST(FatScanRecovery, EveryFixtureFileComesBackByteForByte) {
           {"Documents/scan 0001.jpg", XorshiftBytes(3201, 123457)},
           {"#IGHDIR/Nested/#.bin", XorshiftBytes(3202, 20000)},
           {"#OWDIR/#OW.txt", NumberedLines("low32", 12)}}},
+        {"fat-formatted16.img", 1, true,
+         {{"DIR0/#LD.doc", NumberedLines("oldreport", 7)},
+          {"DIR0/2022/Annual Summary.txt", NumberedLines("annual", 50)},
+          {"DIR1/PHOTO1.jpg", XorshiftBytes(1604, 20000)}}},
         {"fat-formatted32.img", 2, true,
          {{"DIR0/Beta/Budget Sheet.csv", NumberedLines("budget", 64)},
           {"DIR0/LOGO.bmp", XorshiftBytes(3203, 9000)},
