@@ -252,8 +252,6 @@ FatScanResult LostScan::run() {
     if (rangeEnd == 0) rangeEnd = vol_.totalSectors();
     uint32_t first = clusterOfSector(vol_, options_.rangeStart);
     uint32_t last = clusterOfSector(vol_, rangeEnd);
-    if (vol_.kind() == FatKind::Fat32 && rangeEnd < vol_.metaEndSector() + uint64_t{vol_.sectorsPerCluster()} * (vol_.rootCluster() - 2))
-        last = vol_.rootCluster();
     // Never past the data region, nor past what the device holds.
     if (last > vol_.lastCluster()) last = vol_.lastCluster();
     const uint64_t devBytes = vol_.device() ? vol_.device()->size() : 0;
