@@ -217,8 +217,10 @@ void DeletedScan::folderEntry(const FatDirEntry& e, const Pending& folder, const
     if (cluster < 2 || cluster > vol_.lastCluster()) return;
 
     const bool live = folder.live && !e.deleted();
-    if (auto it = pendingByCluster_.find(cluster); it != pendingByCluster_.end()) {
-        Pending* p = pendingBySerial_[it->second];
+    auto it = pendingByCluster_.find(cluster);
+    auto ps = it != pendingByCluster_.end() ? pendingBySerial_.find(it->second) : pendingBySerial_.end();
+    if (ps != pendingBySerial_.end()) {
+        Pending* p = ps->second;
         const bool renames = !p->live && (vol_.kind() == FatKind::Fat32 || e.deleted());
         if (renames) {
             p->node->text = name;
