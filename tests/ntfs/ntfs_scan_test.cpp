@@ -366,6 +366,28 @@ TEST_F(NtfsScanTest, FormattedScanListsTheMftAndRecordsOutsideIt) {
     for (const std::string& name : sink.seen) EXPECT_NE(name, "OldDir");
 }
 
+TEST_F(NtfsScanTest, FragmentedMftIsLoadedWholeAndSkippedByTheSearch) {
+    // Records 32..63 move to LCN 200; $MFT's run list says so.
+    Bytes tail(32 * kRs);
+    image.dev->readAt(12 * kCs, tail);
+    image.dev->writeAt(200 * kCs, tail);
+    image.dev->writeAt(12 * kCs, Bytes(32 * kRs));
+    RecordBuilder mft(kRs, 0, true);
+    mft.standardInfo(0, 0, 0, 6).fileName(5, u"$MFT", 6, 3).nonResidentData({{4, 8}, {200, 8}}, 64 * kRs, kCs);
+    image.w.writeRecord(0, mft.build());
+    PlantOldRecords(image);
+    volume.SetScanRange(0, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    EXPECT_EQ(volume.recordCount(0), 64u);
+    const NtfsFoundItem* deep = Find(volume, "deep.txt");
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(deep->imageIndex, 0);
+    EXPECT_EQ(Path(*deep), (std::vector<std::string>{"B", "A"}));
+    // Only the four old records are outside; the second extent is not found again.
+    EXPECT_EQ(volume.formattedFoundCount(), 64u + 4u);
+    EXPECT_EQ(volume.recordCount(1), 4u);
+}
+
 TEST_F(NtfsScanTest, FormattedScanWithoutBootSectorStillFindsRecords) {
     PlantOldRecords(image);
     image.dev->writeAt(0, Bytes(512));
