@@ -9,6 +9,7 @@
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/fat/fat_list_view.h"
+#include "shell/ui/tree_style.h"
 #include "shell/ui/window_message.h"
 
 namespace vantor::ui {
@@ -57,6 +58,8 @@ TTreeView_FAT::TTreeView_FAT(FatPageModel& model, QWidget* parent) : QTreeWidget
     setObjectName(QStringLiteral("TTreeView_FAT"));
     setColumnCount(1);
     setHeaderHidden(true);
+    setStyle(TreeLineStyle());
+    setIndentation(18);
     setFont(DialogFont(8));
     setIconSize(QSize(16, 16));
     setUniformRowHeights(true);
