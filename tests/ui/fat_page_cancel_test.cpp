@@ -1,0 +1,88 @@
+// A scan of a slow drive keeps the progress dialog alive and stops soon
+// after Cancel: the interface thread never waits on the device.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+#include "disk/disk_inventory.h"
+#include "disk/volume_mount.h"
+#include "platform/device_table.h"
+#include "shell/ui/dialogs/dialog_common.h"
+#include "shell/ui/dialogs/progress_dialog.h"
+#include "shell/ui/fat/fat_page.h"
+#include "shell/ui/tolam_app.h"
+#include "dialogs_modal_answerer.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+// Reads take 60 us per KiB once armed (the partition walk reads first).
+class SlowDevice final : public BlockDevice {
+public:
+    explicit SlowDevice(std::vector<std::byte> bytes) : inner_(std::move(bytes)) {}
+    uint64_t size() const override { return inner_.size(); }
+    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
+        if (slow) std::this_thread::sleep_for(std::chrono::microseconds(60 * (buf.size() / 1024 + 1)));
+        return inner_.readAt(offset, buf);
+    }
+    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
+    bool writable() const override { return false; }
+    std::atomic<bool> slow{false};
+
+private:
+    MemoryDevice inner_;
+};
+
+}  // namespace
+
+TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
+    QFile f(uitest::FixturePath(QStringLiteral("fat-fat16-16k.img")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray raw = f.readAll();
+    std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(raw.constData()),
+                                 reinterpret_cast<const std::byte*>(raw.constData()) + raw.size());
+    auto slow = std::make_shared<SlowDevice>(std::move(bytes));
+    DeviceTable& table = DeviceTable::Global();
+    table.clear();
+    table.addMemoryDrive(slow, "Slow Disk");
+    MountVolumes(table);
+    CDiskInventory inventory;
+    inventory.Refresh();
+    ASSERT_GE(inventory.partitionCount(), 1);
+
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    app.state().selectPartition(inventory.partition(0));
+    slow->slow = true;  // a whole pass now takes about four seconds
+
+    QElapsedTimer clock;
+    int ticksSeen = 0;
+    uitest::ModalAnswerer answerer([&](QWidget* modal) {
+        auto* dlg = qobject_cast<CProgressDlg*>(modal);
+        if (!dlg) return;
+        QTimer::singleShot(1500, dlg, [dlg, &ticksSeen] {
+            // The text timer kept running while the worker read.
+            ticksSeen = dlg->findChild<QLabel*>(ControlName(1006))->text() != QStringLiteral("Elapsed Time : 00:00:00");
+            dlg->findChild<QPushButton*>(ControlName(1037))->click();
+        });
+    });
+    clock.start();
+    CFatResultPage page(app, 10002, 1, nullptr);
+    page.show();
+    QTRY_VERIFY_WITH_TIMEOUT(page.scanDone(), 20000);
+    const qint64 took = clock.elapsed();
+    slow->slow = false;
+    EXPECT_TRUE(page.lastScan().stopped);
+    EXPECT_EQ(ticksSeen, 1);
+    EXPECT_LT(took, 3500);  // a whole pass takes over 4 s
+    EXPECT_FALSE(page.progressDialog()->isVisible());
+    table.clear();
+}
