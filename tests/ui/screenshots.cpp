@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/drive_browser.h"
@@ -146,6 +147,11 @@ int main(int argc, char** argv) {
     Save(frame, QStringLiteral("10-browser-formatted"));
     view->SwitchPage(kPageDriveBrowser, kModeRaw);
     Save(frame, QStringLiteral("11-browser-raw"));
+
+    // No readable drive at all: the tree points to "Open disk image...".
+    DeviceTable::Global().clear();
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    Save(frame, QStringLiteral("15-browser-no-drive"));
 
     {
         CAboutDialog about(frame);

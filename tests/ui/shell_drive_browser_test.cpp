@@ -2,6 +2,7 @@
 // enables and stores, the property panel, the chart's rules, the
 // administrator message and attaching another image.
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTest>
@@ -148,6 +149,7 @@ TEST_F(DriveBrowserTest, NoPartitionEntriesLeaveOnlyMyComputer) {
     EXPECT_EQ(page->tree()->topLevelItem(0)->childCount(), 0);
     EXPECT_FALSE(page->nextButton()->isEnabled());
     EXPECT_TRUE(page->panelTexts().isEmpty());
+    EXPECT_FALSE(page->emptyHint()->isHidden());  // points to "Open disk image..."
 }
 
 TEST_F(DriveBrowserTest, OpenDiskImageAddsADriveAndRefreshes) {
@@ -155,6 +157,7 @@ TEST_F(DriveBrowserTest, OpenDiskImageAddsADriveAndRefreshes) {
     ASSERT_TRUE(page->OpenDiskImage(uitest::FixturePath(QStringLiteral("whole-fat16.img"))));
     QTreeWidgetItem* root = page->tree()->topLevelItem(0);
     ASSERT_EQ(root->childCount(), 2);
+    EXPECT_TRUE(page->emptyHint()->isHidden());
     EXPECT_TRUE(root->child(0)->text(0).contains(QStringLiteral("sample-disk.img")));
     EXPECT_TRUE(root->child(1)->text(0).contains(QStringLiteral("whole-fat16.img")));
     EXPECT_GE(root->child(1)->childCount(), 1);

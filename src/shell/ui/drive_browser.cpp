@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPainter>
 #include <QTimer>
 #include <QTreeWidget>
@@ -102,6 +103,13 @@ CDriveBrowser::CDriveBrowser(CTolamApp& app, int mode, QWidget* parent) : QWidge
         "QScrollBar::handle:hover { background: #12A5A0; }"
         "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
         "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"));
+    emptyHint_ = new QLabel(QStringLiteral("No drive could be read here.\nRun the program as administrator, or attach\na disk image with \"Open disk image...\"."),
+                            tree_->viewport());
+    emptyHint_->setAlignment(Qt::AlignCenter);
+    emptyHint_->setFont(SkinFont(8));
+    emptyHint_->setStyleSheet(QStringLiteral("color: #5B7088; background: transparent;"));
+    emptyHint_->setGeometry(0, 60, tree_->width(), 60);
+    emptyHint_->hide();
     connect(tree_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item, QTreeWidgetItem*) { OnSelectionChanged(item); });
 
@@ -138,6 +146,7 @@ void CDriveBrowser::FillTree() {
             ++items;
         }
     }
+    emptyHint_->setVisible(root->childCount() == 0);
     if (items >= 2) {
         tree_->setCurrentItem(root);
         root->setExpanded(true);

@@ -7,6 +7,7 @@
 #include "disk/disk_inventory.h"
 #include "platform/error_codes.h"
 
+class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -31,6 +32,8 @@ public:
     const CDiskInventory& inventory() const { return inventory_; }
     // The property panel's lines as painted now (tests and screenshots).
     QStringList panelTexts() const;
+    // The hint shown in the tree while it lists no drive, or null.
+    QLabel* emptyHint() const { return emptyHint_; }
 
     // Re-reads every drive and partition table and fills the tree again.
     void FillTree();
@@ -65,6 +68,7 @@ private:
     CSkinButton* back_ = nullptr;
     CSkinButton* next_ = nullptr;
     CSkinButton* openImage_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
     const PartitionRecord* selectedPartition_ = nullptr;
     const PhysicalDriveInfo* selectedDrive_ = nullptr;
     QTreeWidgetItem* selectedDriveItem_ = nullptr;
