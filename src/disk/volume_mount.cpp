@@ -1,9 +1,12 @@
 #include "disk/volume_mount.h"
 
 #include <algorithm>
+#include <bit>
+#include <optional>
 #include <vector>
 
 #include "disk/partition_table.h"
+#include "ntfs/ntfs_layout.h"
 #include "platform/codepage.h"
 
 namespace vantor {
@@ -80,36 +83,91 @@ std::optional<VolumeEntry> ProbeFat(BlockDevice& dev, ByteSpan s, uint64_t start
     return v;
 }
 
-// The label lives in $Volume (MFT record 3) as a resident $VOLUME_NAME.
-std::string NtfsLabel(BlockDevice& dev, uint64_t startByte, uint64_t clusterBytes, uint64_t mftLcn,
-                      uint32_t recordBytes, uint32_t bps) {
-    if (recordBytes < 512 || recordBytes > 65536 || clusterBytes == 0) return {};
-    std::vector<std::byte> rec(recordBytes);
-    uint64_t off = startByte + mftLcn * clusterBytes + 3ull * recordBytes;
-    if (dev.readAt(off, rec) != kSuccess || !bytesEqual(rec, 0, "FILE")) return {};
-    // Put back the last two bytes of each sector from the update sequence array.
-    uint16_t usaOff = readLe16(rec, 4);
-    uint16_t usaCount = readLe16(rec, 6);
-    for (uint32_t i = 1; i < usaCount && i * bps <= recordBytes; ++i) {
-        size_t end = size_t{i} * bps - 2;
-        size_t src = size_t{usaOff} + 2 * i;
-        if (src + 2 > rec.size()) break;
-        rec[end] = rec[src];
-        rec[end + 1] = rec[src + 1];
-    }
+// One MFT record with its update-sequence fixups applied.
+bool ReadMftRecord(BlockDevice& dev, uint64_t startByte, uint64_t clusterBytes, uint64_t mftLcn,
+                   uint32_t recordBytes, uint32_t index, std::vector<std::byte>& rec) {
+    if (recordBytes < 512 || recordBytes > 65536 || clusterBytes == 0) return false;
+    if (mftLcn > (uint64_t{1} << 48) / clusterBytes) return false;
+    rec.assign(recordBytes, std::byte{0});
+    const uint64_t off = startByte + mftLcn * clusterBytes + uint64_t{index} * recordBytes;
+    if (dev.readAt(off, rec) != kSuccess || !bytesEqual(rec, 0, "FILE")) return false;
+    ApplyNtfsFixups(rec);  // a torn record is used as it lies
+    return true;
+}
+
+// Offset of the first attribute of a type in a record, or 0.
+size_t FindAttribute(const std::vector<std::byte>& rec, uint32_t wanted) {
     size_t a = readLe16(rec, 20);
     for (int guard = 0; guard < 64 && a + 16 <= rec.size(); ++guard) {
         uint32_t type = readLe32(rec, a);
         uint32_t len = readLe32(rec, a + 4);
         if (type == 0xFFFFFFFF || len < 16 || a + len > rec.size()) break;
-        if (type == 0x60 && readU8(rec, a + 8) == 0) {
-            uint32_t vlen = readLe32(rec, a + 16);
-            uint16_t voff = readLe16(rec, a + 20);
-            if (voff + vlen <= len) return Utf16LeToUtf8(ByteSpan(rec).subspan(a + voff, vlen));
-        }
+        if (type == wanted) return a;
         a += len;
     }
-    return {};
+    return 0;
+}
+
+// The label lives in $Volume (MFT record 3) as a resident $VOLUME_NAME.
+std::string NtfsLabel(BlockDevice& dev, uint64_t startByte, uint64_t clusterBytes, uint64_t mftLcn,
+                      uint32_t recordBytes) {
+    std::vector<std::byte> rec;
+    if (!ReadMftRecord(dev, startByte, clusterBytes, mftLcn, recordBytes, 3, rec)) return {};
+    size_t a = FindAttribute(rec, 0x60);
+    if (a == 0 || readU8(rec, a + 8) != 0) return {};
+    uint32_t len = readLe32(rec, a + 4);
+    uint32_t vlen = readLe32(rec, a + 16);
+    uint16_t voff = readLe16(rec, a + 20);
+    if (uint64_t{voff} + vlen > len) return {};
+    return Utf16LeToUtf8(ByteSpan(rec).subspan(a + voff, vlen));
+}
+
+// Free clusters counted in $Bitmap (MFT record 6): one bit per cluster, set
+// when used. Nothing when the bitmap cannot be read whole.
+std::optional<uint64_t> NtfsFreeClusters(BlockDevice& dev, uint64_t startByte, uint64_t clusterBytes,
+                                         uint64_t mftLcn, uint32_t recordBytes, uint64_t totalClusters) {
+    constexpr uint64_t kMaxBitmapBytes = uint64_t{512} << 20;  // 4 Gi clusters
+    const uint64_t bitmapBytes = (totalClusters + 7) / 8;
+    if (totalClusters == 0 || bitmapBytes > kMaxBitmapBytes) return std::nullopt;
+    std::vector<std::byte> rec;
+    if (!ReadMftRecord(dev, startByte, clusterBytes, mftLcn, recordBytes, 6, rec)) return std::nullopt;
+    size_t a = FindAttribute(rec, 0x80);
+    if (a == 0 || readU8(rec, a + 8) != 1) return std::nullopt;
+    const uint32_t len = readLe32(rec, a + 4);
+    const uint16_t runOff = readLe16(rec, a + 32);
+    if (runOff >= len) return std::nullopt;
+    std::vector<NtfsRun> runs;
+    DecodeRunList(ByteSpan(rec).subspan(a + runOff, len - runOff), 0, runs, 4096);
+
+    uint64_t used = 0;
+    uint64_t done = 0;  // bitmap bytes counted so far
+    std::vector<std::byte> chunk;
+    for (const NtfsRun& run : runs) {
+        if (done >= bitmapBytes) break;
+        if (run.length > kMaxBitmapBytes / clusterBytes + 1) return std::nullopt;
+        uint64_t bytes = std::min(run.length * clusterBytes, bitmapBytes - done);
+        if (run.sparse) {  // no clusters behind it: all zero, all free
+            done += bytes;
+            continue;
+        }
+        uint64_t pos = startByte + run.lcn * clusterBytes;
+        while (bytes > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, 1 << 20));
+            chunk.resize(n);
+            if (dev.readAt(pos, chunk) != kSuccess) return std::nullopt;
+            for (size_t i = 0; i < n; ++i) {
+                unsigned v = std::to_integer<unsigned>(chunk[i]);
+                const uint64_t bitBase = (done + i) * 8;
+                if (bitBase + 8 > totalClusters) v &= (1u << (totalClusters - bitBase)) - 1;  // the tail byte
+                used += static_cast<uint64_t>(std::popcount(v));
+            }
+            pos += n;
+            done += n;
+            bytes -= n;
+        }
+    }
+    if (done < bitmapBytes || used > totalClusters) return std::nullopt;
+    return totalClusters - used;
 }
 
 std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
@@ -129,10 +187,12 @@ std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t star
     v.sectorsPerCluster = spc;
     v.bytesPerSector = bps;
     v.totalClusters = totalSectors / spc;
-    // Free space would need $Bitmap; the volume is reported as all free
-    // (free = total) until the NTFS engine can read it here.
-    v.freeClusters = v.totalClusters;
-    v.label = NtfsLabel(dev, startByte, clusterBytes, readLe64(s, 48), static_cast<uint32_t>(recordBytes), bps);
+    const uint64_t mftLcn = readLe64(s, 48);
+    const auto rb = static_cast<uint32_t>(std::min<uint64_t>(recordBytes, 1u << 20));
+    // When $Bitmap cannot be read the volume is shown as all free.
+    v.freeClusters = NtfsFreeClusters(dev, startByte, clusterBytes, mftLcn, rb, v.totalClusters)
+                         .value_or(v.totalClusters);
+    v.label = NtfsLabel(dev, startByte, clusterBytes, mftLcn, rb);
     return v;
 }
 
