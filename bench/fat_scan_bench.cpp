@@ -230,25 +230,31 @@ int main(int argc, char** argv) {
             for (auto& x : f->files) x->selected = 1;
         return true;
     });
-    const std::string out = (work / "recovered").string();
+    // Recovery and cp alternate, best of two each: whatever else the machine
+    // writes meanwhile then weighs on both alike. Both are timed into the
+    // page cache (a sync is machine-wide and would time others' writes).
     Quiet prompt;
-    ::sync();  // what the build left dirty is not the recovery's to flush
-    t0 = std::chrono::steady_clock::now();
-    const auto rec = RecoverFatFiles(*vol, tree, out, prompt, progress, running);
-    // Both sides are timed into the page cache: a sync is machine-wide and
-    // would time whatever else the machine was writing.
-    const double recoverS = Seconds(t0);
-    if (rec.written != kFolders * kFilesPerFolder) {
-        std::fprintf(stderr, "fat_scan_bench: recovered %u of %u\n", rec.written, rec.total);
-        return 1;
+    double recoverS = 1e9;
+    double copyS = 1e9;
+    for (int round = 0; round < 2; ++round) {
+        const std::string out = (work / ("recovered" + std::to_string(round))).string();
+        const std::string copyTo = (work / ("copy" + std::to_string(round))).string();
+        ::sync();
+        t0 = std::chrono::steady_clock::now();
+        const auto rec = RecoverFatFiles(*vol, tree, out, prompt, progress, running);
+        recoverS = std::min(recoverS, Seconds(t0));
+        if (rec.written != kFolders * kFilesPerFolder) {
+            std::fprintf(stderr, "fat_scan_bench: recovered %u of %u\n", rec.written, rec.total);
+            return 1;
+        }
+        ::sync();
+        t0 = std::chrono::steady_clock::now();
+        const std::string cmd = "cp -r '" + plain + "' '" + copyTo + "'";
+        if (std::system(cmd.c_str()) != 0) return 1;
+        copyS = std::min(copyS, Seconds(t0));
+        fs::remove_all(out);
+        fs::remove_all(copyTo);
     }
-
-    const std::string copyTo = (work / "copy").string();
-    ::sync();
-    t0 = std::chrono::steady_clock::now();
-    const std::string cmd = "cp -r '" + plain + "' '" + copyTo + "'";
-    if (std::system(cmd.c_str()) != 0) return 1;
-    const double copyS = Seconds(t0);
 
     const double mb = static_cast<double>(kImageBytes) / (1 << 20);
     const double fmb = static_cast<double>(fileBytes) / (1 << 20);
