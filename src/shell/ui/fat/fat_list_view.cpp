@@ -58,10 +58,10 @@ QVariant FatListModel::data(const QModelIndex& index, int role) const {
 
 QVariant FatListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= kFatColumnCount) return {};
-    const auto& spec = kFatColumns[static_cast<size_t>(section)];
-    if (role == Qt::DisplayRole) return QString::fromLatin1(spec.title);
+    const auto& column = kFatColumns[static_cast<size_t>(section)];
+    if (role == Qt::DisplayRole) return QString::fromLatin1(column.title);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue(Qt::AlignVCenter | (spec.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(Qt::AlignVCenter | (column.rightAligned ? Qt::AlignRight : Qt::AlignLeft));
     return {};
 }
 
