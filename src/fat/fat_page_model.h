@@ -14,6 +14,7 @@
 
 #include "dialogs/destination.h"
 #include "dialogs/filter_criteria.h"
+#include "dialogs/result_list.h"
 #include "dialogs/folder_tree.h"
 #include "fat/fat_records.h"
 #include "fat/fat_scan.h"
@@ -30,22 +31,10 @@ enum FatColumn : int {
     kFatColCreated = 5,
     kFatColAccessed = 6,
 };
-inline constexpr int kFatColumnCount = 7;
+inline constexpr int kFatColumnCount = static_cast<int>(kResultColumnCount);
 
-struct FatColumnSpec {
-    const char* title;
-    int width;
-    bool rightAligned;
-};
-inline constexpr std::array<FatColumnSpec, kFatColumnCount> kFatColumns{{
-    {"Name", 200, false},
-    {"Size", 80, true},
-    {"Type", 100, false},
-    {"Attributes", 100, false},
-    {"Date Modified", 150, false},
-    {"Date Created", 150, false},
-    {"Date Accessed", 150, false},
-}};
+using FatColumnSpec = ResultColumn;
+inline constexpr const auto& kFatColumns = kResultColumns;
 
 // The page's two modes, as the shell creates it.
 inline constexpr int kFatPageModeDeleted = 10000;
@@ -72,9 +61,8 @@ std::string FatAccessDateText(uint16_t date);
 std::string FatTotalsText(uint64_t files, uint64_t bytes);
 
 // The Type column's text for a name. The system asks the shell; without one
-// the text is "<EXT> File" (upper-cased extension) or "File".
+// the text is DefaultFileTypeName's "<EXT> File" or "File".
 using TypeNameProvider = std::function<std::string(const std::string& name)>;
-std::string DefaultFileTypeName(const std::string& name);
 
 // One column's sort key comparison (<0, 0, >0), ascending.
 int CompareFatRecords(const FatFoundFile& a, const FatFoundFile& b, int column,

@@ -34,16 +34,6 @@ uint16_t TodayDosDate() { return DosDateFromUnix(static_cast<int64_t>(std::time(
 
 }  // namespace
 
-const std::array<NtfsColumnInfo, kNtfsColumnCount> kNtfsColumns = {{
-    {"Name", 200, false},
-    {"Size", 80, true},
-    {"Type", 100, false},
-    {"Attributes", 100, false},
-    {"Date Modified", 150, false},
-    {"Date Created", 150, false},
-    {"Date Accessed", 150, false},
-}};
-
 std::string NtfsRootText(char driveLetter) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "NTFS - Logical Disk (%c:)", driveLetter);
@@ -85,28 +75,9 @@ std::string NtfsTimeText(uint64_t fileTime) {
     return buf;
 }
 
-std::string NtfsSummaryText(const NtfsTotals& totals) {
-    static constexpr const char* kUnits[] = {"Byte", "KB", "MB", "GB"};
-    double value = static_cast<double>(totals.bytes);
-    int unit = 0;
-    while (value >= 1024.0 && unit < 3) {
-        value /= 1024.0;
-        ++unit;
-    }
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%llu files - %.2f %s", static_cast<unsigned long long>(totals.count),
-                  value, kUnits[unit]);
-    return buf;
-}
+std::string NtfsSummaryText(const NtfsTotals& totals) { return FilesTotalText(totals.count, totals.bytes); }
 
-std::string NtfsDefaultTypeText(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot + 1 == name.size()) return "File";
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return ext + " File";
-}
+std::string NtfsDefaultTypeText(const std::string& name) { return DefaultFileTypeName(name); }
 
 ErrorCode LoadNtfsPreview(CNtfsVolume& volume, const NtfsFoundItem& item, NtfsPreview& out) {
     out = {};

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dialogs/filter_criteria.h"
+#include "dialogs/result_list.h"
 #include "dialogs/folder_tree.h"
 #include "dialogs/preview.h"
 #include "ntfs/ntfs_found_item.h"
@@ -56,14 +57,10 @@ struct NtfsNodeData : FolderNodeData {
 enum class NtfsColumn : int {
     Name = 0, Size = 1, Type = 2, Attributes = 3, Modified = 4, Created = 5, Accessed = 6
 };
-inline constexpr size_t kNtfsColumnCount = 7;
+inline constexpr size_t kNtfsColumnCount = kResultColumnCount;
 
-struct NtfsColumnInfo {
-    const char* title;
-    int width;
-    bool rightAligned;
-};
-extern const std::array<NtfsColumnInfo, kNtfsColumnCount> kNtfsColumns;
+using NtfsColumnInfo = ResultColumn;
+inline constexpr const auto& kNtfsColumns = kResultColumns;
 
 struct NtfsTotals {
     uint64_t count = 0;
