@@ -196,9 +196,10 @@ std::string DriveListLabel(const PhysicalDriveInfo& d) {
 PartitionListLabel MakePartitionListLabel(const PartitionRecord& r) {
     PartitionListLabel l;
     l.letterAndFileSystem = Printf("%c:  %s", r.driveLetter, r.fileSystemName().c_str());
-    // Sectors are unsigned 32-bit: printed unsigned so large disks do not go negative.
+    // Sectors are unsigned 32-bit: printed unsigned so large disks do not go
+    // negative; the end is signed so an empty record at 0 ends at -1.
     l.startText = Printf("Start Sector : %u", r.startSector);
-    l.endText = Printf("End Sector : %llu", static_cast<unsigned long long>(r.endSector() - 1));
+    l.endText = Printf("End Sector : %lld", static_cast<long long>(r.endSector()) - 1);
     return l;
 }
 

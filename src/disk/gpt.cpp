@@ -166,7 +166,8 @@ bool ReadGptTable(BlockDevice& dev, uint64_t diskSize, int driveIndex, Partition
     uint64_t cursor = h.firstUsable;
     for (const auto& r : used) {
         if (!list.insertOrdered(r)) continue;
-        AddGap(list, driveIndex, cursor, r.startSector);
+        // An entry past the usable end must not stretch a gap off the disk.
+        AddGap(list, driveIndex, cursor, std::min<uint64_t>(r.startSector, lastUsable + 1));
         cursor = std::max(cursor, r.endSector());
     }
     AddGap(list, driveIndex, cursor, lastUsable + 1);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "disk/partition_table.h"
-#include "ntfs/ntfs_layout.h"
+#include "disk/ntfs_layout.h"
 #include "platform/codepage.h"
 
 namespace vantor {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/ntfs_layout.h"
+#include "disk/ntfs_layout.h"
 #include "platform/block_device.h"
 #include "platform/output_file.h"
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <unistd.h>
 
 namespace vantor {
@@ -26,11 +27,26 @@ std::string trimmed(std::string s) {
     return s.substr(i);
 }
 
+constexpr const char* kDiskPrefixes[] = {"sd", "nvme", "vd", "mmcblk", "hd", "xvd", "loop", "sr"};
+
+// Index of the name's kind in kDiskPrefixes, or -1.
+int diskKind(const std::string& n) {
+    for (int i = 0; i < static_cast<int>(std::size(kDiskPrefixes)); ++i)
+        if (n.rfind(kDiskPrefixes[i], 0) == 0) return i;
+    return -1;
+}
+
 bool isWholeDiskName(const std::string& n) {
-    static const char* prefixes[] = {"sd", "nvme", "vd", "mmcblk", "hd", "xvd", "loop", "sr"};
-    for (const char* p : prefixes)
-        if (n.rfind(p, 0) == 0) return true;
-    return false;
+    // eMMC boot and RPMB areas sit beside the user area in /sys/block but are no disks.
+    if (n.find("boot") != std::string::npos || n.find("rpmb") != std::string::npos) return false;
+    return diskKind(n) >= 0;
+}
+
+// sda < sdb < sdaa and loop2 < loop10, as the kernel numbers them.
+bool kernelOrder(const std::string& a, const std::string& b) {
+    if (diskKind(a) != diskKind(b)) return diskKind(a) < diskKind(b);
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
 }
 
 // Bus type from the sysfs device path, as Windows' storage descriptor gives it.
@@ -52,6 +68,7 @@ DeviceTable& DeviceTable::Global() {
 
 void DeviceTable::attachImages(const std::vector<std::string>& paths) {
     std::vector<DriveEntry> drives;
+    std::map<std::string, int> seenBases;
     for (const auto& p : paths) {
         DriveEntry d;
         d.path = p;
@@ -62,7 +79,10 @@ void DeviceTable::attachImages(const std::vector<std::string>& paths) {
         d.descriptor.hasVendor = true;
         d.descriptor.vendorId = "Vantor";
         std::string base = p.substr(p.find_last_of('/') == std::string::npos ? 0 : p.find_last_of('/') + 1);
-        d.descriptor.productId = "Disk Image " + base;
+        // Volumes find their drive by model text, so two images of one name
+        // must not share it.
+        int seen = ++seenBases[base];
+        d.descriptor.productId = "Disk Image " + base + (seen > 1 ? " (" + std::to_string(seen) + ")" : "");
         drives.push_back(std::move(d));
     }
     setDrives(std::move(drives));
@@ -78,7 +98,7 @@ void DeviceTable::useSystemDrives(const std::string& sysBlock) {
         }
         ::closedir(dir);
     }
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), kernelOrder);
     std::vector<DriveEntry> drives;
     for (const auto& n : names) {
         std::string base = sysBlock + "/" + n;
@@ -91,6 +111,8 @@ void DeviceTable::useSystemDrives(const std::string& sysBlock) {
         std::string vendor = trimmed(readSysText(base + "/device/vendor"));
         std::string model = trimmed(readSysText(base + "/device/model"));
         if (model.empty()) model = n;
+        // virtio disks give their PCI vendor number, which names nothing.
+        if (vendor.rfind("0x", 0) == 0) vendor.clear();
         d.descriptor.hasVendor = !vendor.empty();
         d.descriptor.vendorId = vendor;
         d.descriptor.productId = model;

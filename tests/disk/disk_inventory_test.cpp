@@ -127,6 +127,9 @@ TEST(SizeTexts, PartitionListLabelShowsLetterStartAndLastSector) {
     EXPECT_EQ(l.letterAndFileSystem, "D:  NTFS");
     EXPECT_EQ(l.startText, "Start Sector : 3000000000");
     EXPECT_EQ(l.endText, "End Sector : 3000001023");
+    r.startSector = 0;
+    r.totalBytes = 0;
+    EXPECT_EQ(MakePartitionListLabel(r).endText, "End Sector : -1");
 }
 
 PartitionRecord Rec(int disk, uint32_t start, const char* fs, char letter = '*') {
@@ -252,6 +255,41 @@ TEST_F(InventoryTest, SampleImageListsItsVolumesGapsAndExtPartition) {
     EXPECT_LT(inv.partition(0).freeBytes, inv.partition(0).totalBytes);
     // Counted in $Bitmap: ntfsinfo -m reports 3452 free clusters of 4096 bytes.
     EXPECT_EQ(inv.partition(1).freeBytes, 3452ull * 4096);
+}
+
+TEST_F(InventoryTest, GptImageGetsItsVolumeLetteredAndItsGapsListed) {
+    DeviceTable::Global().attachImages({std::string(VANTOR_FIXTURE_DIR) + "/gpt-disk.img"});
+    CDiskInventory inv;
+    inv.Refresh();
+    std::vector<std::string> rows;
+    for (const auto& p : inv.partitions())
+        rows.push_back(std::string(1, p.driveLetter) + " " + p.fileSystemName() + " " +
+                       std::to_string(p.startSector) + " " + p.label());
+    const std::vector<std::string> expected{"C FAT 2048 GPTFAT16", "* Deleted 34 Unknown", "* Deleted 18432 Unknown",
+                                            "* EXT2 22528 gptext2", "* Deleted 38912 Unknown"};
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(inv.partition(0).totalBytes, 16384ull * 512);
+}
+
+TEST_F(InventoryTest, TableGrowsPastTwentySixEntriesAndLettersStopAtZ) {
+    // Nine copies of the sample: 63 records and 27 volumes for 24 letters.
+    std::vector<DriveEntry> drives;
+    for (int i = 0; i < 9; ++i) drives.push_back(SampleDrive("Copy " + std::to_string(i)));
+    DeviceTable::Global().setDrives(drives);
+    CDiskInventory inv;
+    inv.Refresh();
+    ASSERT_EQ(inv.driveCount(), 9);
+    EXPECT_EQ(inv.partitionCount(), 9 * 7);
+    std::string letters;
+    int perDrive[9] = {};
+    for (const auto& p : inv.partitions()) {
+        if (p.driveLetter != '*') letters += p.driveLetter;
+        ASSERT_GE(p.diskIndex, 0);
+        ASSERT_LT(p.diskIndex, 9);
+        ++perDrive[p.diskIndex];
+    }
+    EXPECT_EQ(letters, "CDEFGHIJKLMNOPQRSTUVWXYZ");
+    for (int n : perDrive) EXPECT_EQ(n, 7);
 }
 
 }  // namespace

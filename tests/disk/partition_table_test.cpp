@@ -204,6 +204,7 @@ TEST(PartitionWalk, ExtPartitionsAreNamedFromTheirSuperblock) {
     DiskImageBuilder b(20000);
     b.entry(0, 0, 0x83, 2048, 4000).extSuperblock(2048, 0, "data", 2, 8192, 10);
     b.entry(0, 1, 0x83, 6048, 4000).extSuperblock(6048, 8, "ABCDEFGHIJKLMNOPQRST");
+    b.at((6048 + 2) * 512 + 136)[0] = 'Q';  // the byte after the 16-byte name is no terminator
     b.entry(0, 2, 0x83, 10048, 4000);
     auto recs = Walk(b);
     ASSERT_EQ(recs.size(), 5u);
@@ -258,6 +259,17 @@ TEST(GptWalk, CorruptPrimaryHeaderFallsBackToTheBackup) {
     bool ok = true;
     EXPECT_TRUE(Walk(b, &ok).empty());
     EXPECT_FALSE(ok);
+}
+
+TEST(GptWalk, EntryPastTheDiskEndLeavesNoGapOffTheDisk) {
+    DiskImageBuilder b(20000);
+    b.gpt({{2048, 4095}, {30000, 30100}});
+    b.fat16Boot(2048);
+    for (const auto& r : Walk(b)) {
+        if (!r.isGap()) continue;
+        EXPECT_LE(uint64_t{r.startSector} * 512 + r.totalBytes, (20000ull - 33) * 512)
+            << "gap from " << r.startSector;
+    }
 }
 
 }  // namespace

@@ -109,6 +109,53 @@ TEST(DeviceTableTest, AttachedImagesAreNumberedInOrderAndOpenReadOnly) {
     table.clear();
 }
 
+TEST(DeviceTableTest, ImagesOfOneNameGetModelTextsOfTheirOwn) {
+    // Volumes are tied to their drive by model text: a.img twice must stay two drives.
+    TempImage a(1 << 20, 0);
+    DeviceTable& table = DeviceTable::Global();
+    table.attachImages({a.path(), a.path(), a.path()});
+    std::string base = a.path().substr(a.path().find_last_of('/') + 1);
+    EXPECT_EQ(table.drive(0)->descriptor.productId, "Disk Image " + base);
+    EXPECT_EQ(table.drive(1)->descriptor.productId, "Disk Image " + base + " (2)");
+    EXPECT_EQ(table.drive(2)->descriptor.productId, "Disk Image " + base + " (3)");
+    table.clear();
+}
+
+TEST(DeviceTableTest, SystemDrivesComeInKernelOrderWithoutEmmcBootAreasOrIdleLoops) {
+    char tmpl[] = "/tmp/vantor-sysblock-XXXXXX";
+    std::string root = mkdtemp(tmpl);
+    auto put = [&](const std::string& dev, const std::string& file, const std::string& text) {
+        std::string dir = root + "/" + dev + (file.find('/') != std::string::npos ? "/" + file.substr(0, file.rfind('/')) : "");
+        std::string cmd = "mkdir -p '" + dir + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        FILE* f = std::fopen((root + "/" + dev + "/" + file).c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    };
+    for (const char* n : {"sdaa", "sdb", "sda", "mmcblk0", "mmcblk0boot0", "mmcblk0rpmb", "ram0"})
+        put(n, "removable", "0\n");
+    put("vda", "device/vendor", "0x1af4\n");
+    put("vda", "device/model", "\n");
+    put("sda", "device/vendor", "ATA     \n");
+    put("sda", "device/model", "Disk One  \n");
+    put("loop10", "loop/backing_file", "/x.img\n");
+    put("loop2", "loop/backing_file", "/y.img\n");
+    put("loop3", "removable", "0\n");  // no backing file: idle
+
+    DeviceTable table;
+    table.useSystemDrives(root);
+    std::vector<std::string> paths;
+    for (int i = 0; i < table.driveSlots(); ++i) paths.push_back(table.drive(i)->path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/dev/sda", "/dev/sdb", "/dev/sdaa", "/dev/vda", "/dev/mmcblk0",
+                                               "/dev/loop2", "/dev/loop10"}));
+    EXPECT_EQ(table.drive(0)->descriptor.vendorId, "ATA");
+    EXPECT_EQ(table.drive(0)->descriptor.productId, "Disk One");
+    EXPECT_FALSE(table.drive(3)->descriptor.hasVendor);
+    EXPECT_EQ(table.drive(3)->descriptor.productId, "vda");
+    std::system(("rm -rf '" + root + "'").c_str());
+}
+
 TEST(ErrorCodes, ErrnoMapsToTheWin32Codes) {
     EXPECT_EQ(ErrorFromErrno(ENOENT), kErrFileNotFound);
     EXPECT_EQ(ErrorFromErrno(EACCES), kErrAccessDenied);

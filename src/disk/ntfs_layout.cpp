@@ -1,4 +1,4 @@
-#include "ntfs/ntfs_layout.h"
+#include "disk/ntfs_layout.h"
 
 namespace vantor {
 
