@@ -12,7 +12,11 @@ sample="$build/tests/fixtures/sample-disk.img"
 if [ -x "$gui" ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
   args=()
   if [ -f "$sample" ]; then args+=(--fallback-image "$sample"); fi
-  exec "$gui" "${args[@]}" "$@"
+  rc=0
+  "$gui" "${args[@]}" "$@" || rc=$?
+  # 134: Qt aborted because the display named in DISPLAY cannot be reached.
+  [ "$rc" -ne 134 ] && exit "$rc"
+  echo "The display ${DISPLAY:-} cannot be reached." >&2
 fi
 
 if [ -x "$gui" ]; then

@@ -141,6 +141,17 @@ TEST(SearchFilesDialog, PickingADayStoresItAsADosDate) {
     EXPECT_EQ(c.date, EncodeDosDate(2023, 11, 14));
 }
 
+TEST(SearchFilesDialog, ARecordWithoutADayKeepsTheDayThePickerShows) {
+    FilterCriteria c;  // date 0: no valid DOS date
+    CSearchFilesDlg dlg(c);
+    dlg.show();
+    Choose(dlg, 1028, kDateOn);
+    PressOk(dlg);
+    const QDate shown = Ctl<QDateEdit>(dlg, 1029)->date();
+    EXPECT_EQ(c.date, EncodeDosDate(shown.year(), shown.month(), shown.day()));
+    EXPECT_NE(c.date, 0);
+}
+
 TEST(QuickSearchDialog, OpeningResetsTheRecordButShowsItsOldValues) {
     FilterCriteria app;
     ChooseExtensionGroup(app, 6);

@@ -31,11 +31,15 @@ public:
     uint64_t size() const override { return inner_.size(); }
     ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
         if (slow) std::this_thread::sleep_for(std::chrono::microseconds(60 * (buf.size() / 1024 + 1)));
+        if (stalled) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ++reads;
         return inner_.readAt(offset, buf);
     }
     ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
     bool writable() const override { return false; }
     std::atomic<bool> slow{false};
+    std::atomic<bool> stalled{false};  // every read takes 300 ms
+    std::atomic<int> reads{0};
 
 private:
     MemoryDevice inner_;
@@ -43,13 +47,17 @@ private:
 
 }  // namespace
 
-TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
+std::shared_ptr<SlowDevice> SlowFixture() {
     QFile f(uitest::FixturePath(QStringLiteral("fat-fat16-16k.img")));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray raw = f.readAll();
     std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(raw.constData()),
                                  reinterpret_cast<const std::byte*>(raw.constData()) + raw.size());
-    auto slow = std::make_shared<SlowDevice>(std::move(bytes));
+    return std::make_shared<SlowDevice>(std::move(bytes));
+}
+
+TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
+    auto slow = SlowFixture();
     DeviceTable& table = DeviceTable::Global();
     table.clear();
     table.addMemoryDrive(slow, "Slow Disk");
@@ -84,5 +92,39 @@ TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
     EXPECT_EQ(ticksSeen, 1);
     EXPECT_LT(took, 3500);  // a whole pass takes over 4 s
     EXPECT_FALSE(page.progressDialog()->isVisible());
+    table.clear();
+}
+
+TEST(FatPageCancel, CancelWhileTheVolumeOpensIsNotLost) {
+    auto slow = SlowFixture();
+    DeviceTable& table = DeviceTable::Global();
+    table.clear();
+    table.addMemoryDrive(slow, "Stalled Disk");
+    MountVolumes(table);
+    CDiskInventory inventory;
+    inventory.Refresh();
+    ASSERT_GE(inventory.partitionCount(), 1);
+
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    app.state().selectPartition(inventory.partition(0));
+    slow->stalled = true;  // the boot sector and FAT reads alone take a while
+    int readsAtCancel = -1;
+    uitest::ModalAnswerer answerer([&](QWidget* modal) {
+        auto* dlg = qobject_cast<CProgressDlg*>(modal);
+        if (!dlg) return;
+        QTimer::singleShot(50, dlg, [dlg, &readsAtCancel, slow] {
+            readsAtCancel = slow->reads;
+            dlg->findChild<QPushButton*>(ControlName(1037))->click();
+        });
+    });
+    CFatResultPage page(app, 10002, 1, nullptr);
+    page.show();
+    QTRY_VERIFY_WITH_TIMEOUT(page.scanDone(), 60000);
+    slow->stalled = false;
+    EXPECT_TRUE(page.lastScan().stopped);
+    ASSERT_GE(readsAtCancel, 0);
+    // Opening finishes its reads; the scan itself must not start its pass.
+    EXPECT_LE(slow->reads - readsAtCancel, 4) << "reads after Cancel";
     table.clear();
 }

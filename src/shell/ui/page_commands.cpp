@@ -35,7 +35,17 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption, M
     }
     QMessageBox box(parent);
     box.setWindowTitle(caption);
-    box.setText(text);
+    // A failure list of thousands of lines would outgrow the screen: the
+    // first lines show, the whole text goes under "Show Details...".
+    constexpr int kShownLines = 25;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > kShownLines) {
+        box.setText(lines.mid(0, kShownLines).join(QLatin1Char('\n')) +
+                    QStringLiteral("\n... (%1 more lines)").arg(lines.size() - kShownLines));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
     switch (icon) {
         case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
         case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;

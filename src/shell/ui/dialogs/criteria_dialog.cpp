@@ -121,6 +121,9 @@ CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, 
     second_->setText(SizeText(work_.maxSizeKB));
     name_->setText(Q(work_.namePart));
     date_->setDate(FromDosDate(work_.date));
+    // A record with no valid day yet (the first quick search) shows today:
+    // keep what is shown, so On/Before/After without a pick compare with it.
+    work_.date = EncodeDosDate(date_->date().year(), date_->date().month(), date_->date().day());
     showForModes();
 
     connect(ext_, qOverload<int>(&QComboBox::activated), this, &CCriteriaDlg::chooseGroup);

@@ -148,14 +148,16 @@ void CFatResultPage::startScan() {
                                                       st.rangeStart, st.rangeEnd, record.startSector);
     const FilterCriteria criteria = st.criteria;
     progress_->setTitle(QString::fromLatin1(model_.scanTitle()));
+    // Raised before the worker starts so a Cancel during the FAT read is not lost.
+    running_ = true;
     progress_->runWorker([this, record, options, criteria] {
         std::unique_ptr<CFatVolume> volume = OpenFatVolume(record, fatKind_);
         if (!volume->opened()) {
             // A partition the engine cannot open leaves the tree empty.
             scanError_ = volume->openError();
+            running_ = false;
             return;
         }
-        running_ = true;
         ProgressFields& progress = app_.state().progress;
         lastScan_ = mode_ == kModeFormatted
                         ? ScanLostFolders(*volume, model_.tree(), &criteria, progress, running_, options)
@@ -319,10 +321,10 @@ void CFatResultPage::previewSelected() {
                     MessageIcon::Information);
         return;
     }
-    std::unique_ptr<CFatVolume> volume = OpenFatVolume(app_.state().currentPartition, fatKind_);
+    if (!previewVolume_) previewVolume_ = OpenFatVolume(app_.state().currentPartition, fatKind_);
     const FileReader read = [&](uint64_t n, std::vector<std::byte>& out) {
-        if (!volume->opened()) return false;
-        return ReadFatFileHead(*volume, *record, n, out) == kSuccess && !out.empty();
+        if (!previewVolume_->opened()) return false;
+        return ReadFatFileHead(*previewVolume_, *record, n, out) == kSuccess && !out.empty();
     };
     PreviewFoundFile(Q(record->nameText()), record->size, kFatDumpBytes, read, this, present_);
 }
@@ -352,8 +354,8 @@ void CFatResultPage::recover() {
     destination_ = Q(StoredDestination(S(chosen)));
     const std::string destination = S(destination_);
     progress_->setTitle(QString::fromLatin1(kFatRecoveryTitle));
+    running_ = true;
     progress_->runWorker([this, record, destination] {
-        running_ = true;
         lastRecovery_ = RecoverFatFiles(record, fatKind_, model_.tree(), destination, *prompt_,
                                         app_.state().progress, running_);
         running_ = false;

@@ -102,6 +102,8 @@ private:
     QString destination_;
     FolderChooser chooseFolder_;
     std::function<void(QDialog&)> present_;
+    // Opened on the first preview and kept: opening reads the whole FAT.
+    std::unique_ptr<CFatVolume> previewVolume_;
 
     CProgressDlg* progress_ = nullptr;
     CQtUserPrompt* prompt_ = nullptr;

@@ -1,14 +1,12 @@
 #include "shell/ui/fat/fat_tree_view.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPainter>
-#include <QStyle>
 
 #include "fat/fat_scan.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/fat/fat_list_view.h"
+#include "shell/ui/skin.h"
 #include "shell/ui/tree_style.h"
 #include "shell/ui/window_message.h"
 
@@ -18,37 +16,12 @@ namespace {
 
 constexpr int kNodeRole = Qt::UserRole + 1;
 
-QPixmap ThemePixmap(const char* name, QStyle::StandardPixmap fallback) {
-    QIcon icon = QIcon::fromTheme(QString::fromLatin1(name));
-    if (icon.isNull()) icon = QApplication::style()->standardIcon(fallback);
-    return icon.pixmap(16, 16);
-}
-
-// A deleted folder: the folder drawn faded with a small red cross.
-QPixmap DeletedBadge(QPixmap base) {
-    QPixmap out(base.size());
-    out.fill(Qt::transparent);
-    QPainter p(&out);
-    p.setOpacity(0.55);
-    p.drawPixmap(0, 0, base);
-    p.setOpacity(1.0);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0xD0, 0x30, 0x30), 2.0, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(9.5, 9.5), QPointF(14.5, 14.5));
-    p.drawLine(QPointF(14.5, 9.5), QPointF(9.5, 14.5));
-    return out;
-}
-
-// The tree's image list: 0 root / not read, 1-2 live and lost folders,
-// 3-4 deleted folders (normal, selected).
+// The tree's image list, skin icons in the order every folder tree uses:
+// 0 root / not read, 1-2 live and lost folders, 3-4 deleted folders
+// (normal, selected).
 const QPixmap& TreeImage(int index) {
-    static const QPixmap images[5] = {
-        ThemePixmap("drive-harddisk", QStyle::SP_DriveHDIcon),
-        ThemePixmap("folder", QStyle::SP_DirClosedIcon),
-        ThemePixmap("folder-open", QStyle::SP_DirOpenIcon),
-        DeletedBadge(ThemePixmap("folder", QStyle::SP_DirClosedIcon)),
-        DeletedBadge(ThemePixmap("folder-open", QStyle::SP_DirOpenIcon)),
-    };
+    static const QPixmap images[5] = {SkinPixmap(186), SkinPixmap(184), SkinPixmap(187), SkinPixmap(185),
+                                      SkinPixmap(183)};
     return images[index >= 0 && index < 5 ? index : 0];
 }
 
