@@ -164,7 +164,7 @@ def main():
     d = lin("lp", [(0, "#102B4E", None), (1, "#0A1A33", None)])
     b = '<rect width="168" height="362" fill="url(#lp)"/>'
     b += '<rect x="167" width="1" height="362" fill="#2BC4B8" fill-opacity="0.35"/>'
-    b += text(18, 354, "CATEGORIES", 9, "#7FA3C8", "bold")
+    b += text(18, 24, "CATEGORIES", 9, "#7FA3C8", "bold")
     write(237, 168, 362, b, d, "start-page left panel")
 
     def right_panel(num, title, hint, what):

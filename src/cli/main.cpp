@@ -20,7 +20,8 @@ bool SetUpDevices(CliContext& ctx) {
             std::shared_ptr<FileDevice> probe;
             ErrorCode rc = FileDevice::open(path, false, probe);
             if (rc != kSuccess) {
-                std::fprintf(stderr, "vantor: cannot open disk image '%s' (error %u)\n", path.c_str(), rc);
+                std::fprintf(stderr, "vantor: cannot open disk image '%s': %s (error %u)\n", path.c_str(),
+                             ErrorText(rc).c_str(), rc);
                 ctx.exitCode = kExitDevice;
                 return false;
             }

@@ -2,6 +2,7 @@
 // Win32 error numbers the engines return; 0 is success. Kept as the system's
 // numbers so that a Windows backend can pass GetLastError() through unchanged.
 #include <cstdint>
+#include <string>
 
 namespace vantor {
 
@@ -39,5 +40,9 @@ inline constexpr ErrorCode kErrCancelled = 1223;
 
 // Maps a POSIX errno value onto the Win32 number Windows would have reported.
 ErrorCode ErrorFromErrno(int err);
+
+// The system's text for a code ("Access is denied."), for messages to the user;
+// codes without a text give "Error N.".
+std::string ErrorText(ErrorCode code);
 
 }  // namespace vantor
