@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTextBrowser>
 #include <QWidget>
 
 #include "shell/page_ids.h"
@@ -65,7 +66,16 @@ void OpenDocument(const QUrl& url) {
         OpenHookSlot()(url);
         return;
     }
-    QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url) || !url.isLocalFile()) return;
+    // No browser on this machine: show the shipped HTML help in a window of our own.
+    auto* viewer = new QTextBrowser;
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setWindowTitle(QStringLiteral("Help"));
+    viewer->setOpenExternalLinks(false);
+    viewer->setSearchPaths({QFileInfo(url.toLocalFile()).absolutePath()});
+    viewer->setSource(url);
+    viewer->resize(720, 560);
+    viewer->show();
 }
 
 void SetOpenDocumentHook(std::function<void(const QUrl&)> hook) { OpenHookSlot() = std::move(hook); }
