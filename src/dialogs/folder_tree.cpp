@@ -1,8 +1,19 @@
 #include "dialogs/folder_tree.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace vantor {
+
+FolderNode::~FolderNode() {
+    std::vector<std::unique_ptr<FolderNode>> pending = std::move(children_);
+    while (!pending.empty()) {
+        std::unique_ptr<FolderNode> node = std::move(pending.back());
+        pending.pop_back();
+        for (auto& c : node->children_) pending.push_back(std::move(c));
+        node->children_.clear();  // node now dies without descending
+    }
+}
 
 size_t FolderNode::indexInParent() const {
     if (!parent_) return 0;
@@ -34,6 +45,12 @@ void FolderNode::removeChild(FolderNode* node) {
     if (it != children_.end()) children_.erase(it);
 }
 
+void FolderNode::removeChildren(const std::function<bool(const FolderNode&)>& doomed) {
+    children_.erase(std::remove_if(children_.begin(), children_.end(),
+                                   [&](const auto& c) { return doomed(*c); }),
+                    children_.end());
+}
+
 FolderNode* FolderTree::setRoot(std::string text, int img, int selImg) {
     root_ = std::make_unique<FolderNode>();
     root_->text = std::move(text);
@@ -48,16 +65,17 @@ void FolderTree::clear() {
     selected_ = nullptr;
 }
 
-namespace {
-
-// Iterative post-order so a hostile, very deep tree cannot overflow the stack.
-bool pruneBelow(FolderNode* top, const std::function<bool(const FolderNode&)>& keep,
-                FolderNode*& selected) {
+// Iterative post-order so a hostile, very deep tree cannot overflow the
+// stack. A folder's doomed children go in one pass once its subtree is done:
+// removing them one at a time is quadratic in a folder of a million.
+void FolderTree::prune(const std::function<bool(const FolderNode&)>& keep) {
+    if (!root_) return;
     struct Frame {
         FolderNode* node;
         size_t next;
     };
-    std::vector<Frame> stack{{top, 0}};
+    std::unordered_set<const FolderNode*> doomed;
+    std::vector<Frame> stack{{root_.get(), 0}};
     while (!stack.empty()) {
         Frame& f = stack.back();
         if (f.next < f.node->childCount()) {
@@ -67,26 +85,16 @@ bool pruneBelow(FolderNode* top, const std::function<bool(const FolderNode&)>& k
         }
         FolderNode* node = f.node;
         stack.pop_back();
-        if (node == top) break;
+        // Its doomed children go now; the set also holds those of folders
+        // still open, which go when they are done.
+        if (!doomed.empty()) node->removeChildren([&](const FolderNode& c) { return doomed.erase(&c) > 0; });
+        if (node == root_.get()) break;
         if (node->childCount() == 0 && !keep(*node)) {
-            FolderNode* parent = node->parent();
-            for (FolderNode* s = selected; s; s = s->parent())
-                if (s == node) {
-                    selected = nullptr;
-                    break;
-                }
-            // Removing shifts the parent's later children down by one.
-            stack.back().next--;
-            parent->removeChild(node);
+            // Bottom-up, a selected node goes before any of its ancestors.
+            if (node == selected_) selected_ = nullptr;
+            doomed.insert(node);
         }
     }
-    return true;
-}
-
-}  // namespace
-
-void FolderTree::prune(const std::function<bool(const FolderNode&)>& keep) {
-    if (root_) pruneBelow(root_.get(), keep, selected_);
 }
 
 void FolderTree::walk(const std::function<bool(FolderNode&)>& visit) const {

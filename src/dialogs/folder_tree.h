@@ -19,6 +19,13 @@ struct FolderNodeData {
 
 class FolderNode {
 public:
+    FolderNode() = default;
+    // Frees the subtree with a work stack: a hostile image can nest folders
+    // far deeper than one stack frame per level allows.
+    ~FolderNode();
+    FolderNode(const FolderNode&) = delete;
+    FolderNode& operator=(const FolderNode&) = delete;
+
     std::string text;
     int image = 0;
     int selectedImage = 0;
@@ -37,6 +44,8 @@ public:
     FolderNode* appendChild(std::string childText, int img = 0, int selImg = 0);
     // Removes and destroys a direct child with its subtree.
     void removeChild(FolderNode* node);
+    // Removes and destroys, in one pass, every direct child doomed() names.
+    void removeChildren(const std::function<bool(const FolderNode&)>& doomed);
 
     template <typename T>
     T* dataAs() const { return dynamic_cast<T*>(data.get()); }

@@ -25,6 +25,11 @@ inline constexpr int kFatImageLiveSelected = 2;
 inline constexpr int kFatImageDeleted = 3;
 inline constexpr int kFatImageDeletedSelected = 4;
 inline constexpr const char* kFatLostDirText = "LostDIR";
+// The deepest folder level the scans build. A deeper path passes the 4096
+// bytes a destination path can hold (two bytes a level at least), and a
+// hostile image nesting a million folders must not make every later walk of
+// the tree and its paths quadratic.
+inline constexpr uint32_t kFatMaxFolderDepth = 2048;
 
 // The file-type choice of the scan settings (AppState::fileTypeGroup).
 inline constexpr int kFatTypePictures = 3;
@@ -74,7 +79,8 @@ struct FatScanResult {
 };
 
 // Walks the directory tree breadth first from the root; lists deleted files
-// of live folders and every file of deleted folders. criteria may be null
+// of live folders and every file of deleted folders; folders below
+// kFatMaxFolderDepth are not entered. criteria may be null
 // (everything passes). The tree is replaced; pruned and root expanded at the end.
 FatScanResult ScanDeleted(const CFatVolume& volume, FolderTree& tree, const FilterCriteria* criteria,
                           ProgressFields& progress, const std::atomic<bool>& running,
@@ -82,6 +88,7 @@ FatScanResult ScanDeleted(const CFatVolume& volume, FolderTree& tree, const Filt
 
 // Reads the options' cluster range straight on, finds directory clusters,
 // rebuilds folders below the root and "LostDIR", lists live and deleted files.
+// A folder whose parent sits at kFatMaxFolderDepth goes to "LostDIR".
 FatScanResult ScanLostFolders(const CFatVolume& volume, FolderTree& tree,
                               const FilterCriteria* criteria, ProgressFields& progress,
                               const std::atomic<bool>& running, const FatScanOptions& options = {});

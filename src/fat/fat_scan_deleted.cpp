@@ -22,6 +22,7 @@ struct Pending {
     uint32_t cluster = 0;
     FolderNode* node = nullptr;
     bool live = true;
+    uint32_t depth = 0;  // the root is 0
 };
 
 bool isDotEntry(const FatDirEntry& e) {
@@ -76,7 +77,7 @@ FatScanResult DeletedScan::run() {
     progress_.m_nProgressPos.store(0);
 
     FolderNode* root = tree_.setRoot(vol_.rootNodeText(), kFatImageRoot, kFatImageRoot);
-    queue_.push_back({vol_.rootCluster(), root, true});
+    queue_.push_back({vol_.rootCluster(), root, true, 0});
     serials_.push_back(nextSerial_);
     pendingBySerial_[nextSerial_] = &queue_.back();
     pendingByCluster_[vol_.rootCluster()] = nextSerial_++;
@@ -232,10 +233,10 @@ void DeletedScan::folderEntry(const FatDirEntry& e, const Pending& folder, const
     // Each cluster is read at most once as a live and once as a deleted
     // folder, so a directory that names an ancestor cannot loop the walk.
     if (read_.count(uint64_t{cluster} * 2 + (live ? 1 : 0))) return;
-    if (folderCount_ >= kMaxFolders) return;
+    if (folderCount_ >= kMaxFolders || folder.depth >= kFatMaxFolderDepth) return;
     ++folderCount_;
     FolderNode* node = folder.node->appendChild(name, kFatImageRoot, kFatImageRoot);
-    queue_.push_back({cluster, node, live});
+    queue_.push_back({cluster, node, live, folder.depth + 1});
     serials_.push_back(nextSerial_);
     pendingBySerial_[nextSerial_] = &queue_.back();
     pendingByCluster_[cluster] = nextSerial_++;

@@ -80,6 +80,7 @@ private:
     std::vector<Candidate> candidates_;
     std::unordered_map<uint32_t, size_t> byCluster_;  // first cluster -> candidate
     std::unordered_map<uint32_t, uint32_t> queuedClusters_;
+    std::unordered_map<const FolderNode*, uint32_t> depths_;  // of every folder built
     uint32_t lastStart_ = 0;
     bool haveLastStart_ = false;
     uint32_t dirCounter_ = 0;
@@ -233,9 +234,11 @@ bool LostScan::passTwo() {
             std::snprintf(text, sizeof(text), "DIR%u", dirCounter_++);
             cand.name = text;
         }
+        if (depths_[cand.parent] >= kFatMaxFolderDepth) cand.parent = lost_;
         auto files = std::make_unique<FatFolderFiles>();
         FatFolderFiles& list = *files;
         FolderNode* node = cand.parent->appendChild(cand.name, kFatImageLive, kFatImageLiveSelected);
+        depths_[node] = depths_[cand.parent] + 1;
         node->data = std::move(files);
         decodeFolder(buf, start, node, list);
     }
@@ -247,6 +250,8 @@ FatScanResult LostScan::run() {
     root_->data = std::make_unique<FatFolderFiles>();
     lost_ = root_->appendChild(kFatLostDirText, kFatImageLive, kFatImageLiveSelected);
     lost_->data = std::make_unique<FatFolderFiles>();
+    depths_[root_] = 0;
+    depths_[lost_] = 1;
 
     uint64_t rangeEnd = options_.rangeEnd;
     if (rangeEnd == 0) rangeEnd = vol_.totalSectors();

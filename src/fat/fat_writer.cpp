@@ -144,9 +144,11 @@ FatRecoveryResult Writer::run(const FolderTree& tree, const std::string& destina
     progress_.m_nProgressPos.store(0);
     guard_.startRun();
 
+    enum class Parent { NotMade, Made, Failed };
     struct Item {
         const FolderNode* node;
         std::string rel;  // folder path below the destination, "/"-separated
+        Parent parent = Parent::NotMade;
     };
     std::deque<Item> queue;
     if (tree.root()) queue.push_back({tree.root(), {}});
@@ -154,16 +156,24 @@ FatRecoveryResult Writer::run(const FolderTree& tree, const std::string& destina
         Item item = std::move(queue.front());
         queue.pop_front();
         if (!item.node->checked) continue;  // nothing below an unchecked node is visited
+        const auto* files = item.node->dataAs<FatFolderFiles>();
+        const std::string folder = item.rel.empty() ? destination : JoinPath(destination, item.rel);
+        // Every checked folder is made, also one whose files were not ticked.
+        // Below a folder just made one mkdir does; below one that could not
+        // be made nothing can be, and a deep tree must not cost a mkdir per
+        // level for every folder.
+        bool folderOk = false;
+        if (files) {
+            if (item.parent == Parent::Made) folderOk = CreateFolder(folder) == kSuccess;
+            else if (item.parent == Parent::NotMade) folderOk = CreateFolderPath(folder) == kSuccess;
+        }
+        const Parent state = !files ? Parent::NotMade : folderOk ? Parent::Made : Parent::Failed;
         for (const auto& child : item.node->children()) {
             std::string rel = item.rel.empty() ? SafeFileName(child->text)
                                                : item.rel + "/" + SafeFileName(child->text);
-            queue.push_back({child.get(), std::move(rel)});
+            queue.push_back({child.get(), std::move(rel), state});
         }
-        const auto* files = item.node->dataAs<FatFolderFiles>();
         if (!files) continue;
-        const std::string folder = item.rel.empty() ? destination : JoinPath(destination, item.rel);
-        // Every checked folder is made, also one whose files were not ticked.
-        const bool folderOk = CreateFolderPath(folder) == kSuccess;
         for (const auto& f : files->files) {
             if (!f->selected) continue;
             if (!running_.load()) break;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "fat/fat_scan.h"
+#include "fat/fat_writer.h"
 #include "platform/time_util.h"
 
 namespace vantor {
@@ -206,6 +208,45 @@ TEST(FatPageCheckTest, FolderStaysCheckedForTicksItDoesNotShow) {
     EXPECT_TRUE(t.docs->checked);
     EXPECT_TRUE(t.root->checked);
     EXPECT_EQ(t.model.selectionTotals().files, 1u);
+}
+
+// A hostile image can nest folders a million deep: pruning, the totals, check
+// propagation both ways and the teardown must walk it without recursing.
+TEST(FatPageCheckTest, AMillionLevelsDeep) {
+    auto model = std::make_unique<FatPageModel>(kFatPageModeDeleted, FatKind::Fat32);
+    FolderNode* root = model->tree().setRoot("r");
+    root->data = std::make_unique<FatFolderFiles>();
+    FolderNode* n = root;
+    FolderNode* mid = nullptr;
+    constexpr size_t kDepth = size_t{1} << 20;
+    for (size_t i = 0; i < kDepth; ++i) {
+        n = n->appendChild("d");
+        if (i == kDepth / 2) mid = n;
+    }
+    FolderNode* bottom = n;
+    FatFoundFile* f = AddFile(bottom, "deep.txt", 10);
+    root->appendChild("empty")->appendChild("empty");
+    FinishFatTree(model->tree());
+    EXPECT_EQ(root->childCount(), 1u);
+    model->scanFinished();
+    EXPECT_EQ(model->folderTotals().files, 1u);
+
+    model->setFileChecked(bottom, f, true);
+    EXPECT_TRUE(mid->checked);
+    EXPECT_TRUE(model->canRecover());
+    EXPECT_EQ(model->selectionTotals().files, 1u);
+    EXPECT_EQ(CountSelectedFatFiles(model->tree()), 1u);
+    model->setFileChecked(bottom, f, false);
+    EXPECT_FALSE(mid->checked);
+    EXPECT_FALSE(model->canRecover());
+
+    model->setFolderChecked(mid, true);
+    EXPECT_EQ(f->selected, 1);
+    EXPECT_TRUE(root->checked);
+    model->checkAll(false);
+    EXPECT_FALSE(bottom->checked);
+    EXPECT_EQ(model->selectionTotals().files, 0u);
+    model.reset();
 }
 
 TEST(FatPageFilterTest, FilterNarrowsRowsNotFolderTotals) {

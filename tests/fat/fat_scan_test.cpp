@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -465,6 +467,67 @@ TEST(FatLostScanEdges, RangeBeforeTheDataAreaReadsOnlyTheRoot) {
     EXPECT_EQ(progress.m_nProgressTotal.load(), 1u);  // pass two: one candidate
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(ByPath(tree).count("DIR0/ROOTFILE.txt"), 1u);
+}
+
+// Nested folders with a deleted IN.TXT in the folder at depth inDepth and
+// PAST.TXT one level below it.
+MiniFat NestedVolume(size_t levels, size_t inDepth) {
+    auto m = Fat16Volume();
+    fattest::NestFolders(m, levels);
+    for (size_t depth : {inDepth, inDepth + 1}) {
+        Entry f{depth == inDepth ? "IN      TXT" : "PAST    TXT", 0x20, static_cast<uint32_t>(3000 + depth - inDepth), 5};
+        f.deleted = true;
+        m.put(static_cast<uint32_t>(10 + depth - 1), 3, f.bytes());
+    }
+    return m;
+}
+
+size_t DeepestLevel(const FolderTree& tree) {
+    size_t deepest = 0;
+    tree.walk([&](FolderNode& n) {
+        deepest = std::max(deepest, static_cast<size_t>(n.depth()));
+        return true;
+    });
+    return deepest;
+}
+
+TEST(FatDeletedScanEdges, FoldersBelowTheDepthLimitAreNotEntered) {
+    auto m = NestedVolume(kFatMaxFolderDepth + 3, kFatMaxFolderDepth);
+    auto vol = m.open();
+    ASSERT_TRUE(vol->opened());
+    FolderTree tree;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto r = ScanDeleted(*vol, tree, nullptr, progress, running);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.recordsListed, 1u);
+    EXPECT_EQ(DeepestLevel(tree), kFatMaxFolderDepth);
+    std::vector<std::string> names;
+    tree.walk([&](FolderNode& n) {
+        if (auto* files = n.dataAs<FatFolderFiles>())
+            for (const auto& f : files->files) names.push_back(f->nameText());
+        return true;
+    });
+    EXPECT_EQ(names, std::vector<std::string>{"#N.txt"});
+}
+
+TEST(FatLostScanEdges, AFolderBelowTheDepthLimitGoesToLostDir) {
+    auto m = NestedVolume(kFatMaxFolderDepth + 3, kFatMaxFolderDepth);
+    auto vol = m.open();
+    FatScanOptions o;
+    o.rangeStart = static_cast<uint32_t>(vol->clusterSector(2));
+    o.rangeEnd = static_cast<uint32_t>(vol->clusterSector(kFatMaxFolderDepth + 20));
+    FolderTree tree;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto r = ScanLostFolders(*vol, tree, nullptr, progress, running, o);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(DeepestLevel(tree), kFatMaxFolderDepth);
+    char past[32];
+    std::snprintf(past, sizeof past, "LostDIR/D%07u/#AST.txt", kFatMaxFolderDepth);
+    const auto found = ByPath(tree);
+    EXPECT_EQ(found.count(past), 1u);
+    EXPECT_EQ(found.size(), 2u);
 }
 
 TEST(FatLostScanEdges, NothingFoundIsNotOk) {

@@ -226,6 +226,19 @@ private:
     std::vector<std::byte> img_;
 };
 
+// Live FAT16 folders D0000000/D0000001/... nested from the root, folder k
+// at cluster 10 + k with its dot entries; slot 3 of each is left free.
+inline void NestFolders(MiniFat& m, size_t levels) {
+    char name[32];
+    for (size_t k = 0; k < levels; ++k) {
+        const auto c = static_cast<uint32_t>(10 + k);
+        std::snprintf(name, sizeof name, "D%07zu   ", k);
+        m.put(k == 0 ? 1 : c - 1, k == 0 ? 0 : 2, Entry{name, 0x10, c}.bytes());
+        m.setFat(c, 0xFFFF);
+        m.dots(c, k == 0 ? 0 : c - 1);
+    }
+}
+
 }  // namespace vantor::fattest
 
 namespace vantor::fattest {

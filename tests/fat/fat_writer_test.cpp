@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -252,6 +253,52 @@ TEST(FatWriterRun, UncheckedFoldersNoSkipsCancelAndCreationFailures) {
         ASSERT_EQ(prompt.messages.size(), 1u);
         EXPECT_NE(prompt.messages[0].find("Can not create file 'On/one.txt'."), std::string::npos);
     }
+}
+
+TEST(FatWriterRun, FoldersBelowOneThatCannotBeMadeFailTheirFiles) {
+    auto m = Volume();
+    auto vol = m.open();
+    FolderTree tree;
+    FolderNode* root = tree.setRoot("FAT16 - Logical Disk (F:)");
+    const auto folder = [](FolderNode* parent, const std::string& text, const char* file) {
+        FolderNode* n = parent->appendChild(text);
+        n->checked = true;
+        auto files = std::make_unique<FatFolderFiles>();
+        if (file) {
+            auto r = std::make_unique<FatFoundFile>(Rec(file, 100, 10));
+            r->selected = 1;
+            files->append(std::move(r));
+        }
+        n->data = std::move(files);
+        return n;
+    };
+    root->checked = true;
+    FolderNode* blocked = folder(root, "Blocked", "a.txt");
+    folder(folder(blocked, "Sub", nullptr), "Deeper", "b.txt");
+    FolderNode* bare = blocked->appendChild("Bare");  // no list of its own: not made
+    bare->checked = true;
+    folder(bare, "Under", "c.txt");
+    // 2100 levels of "d": the file at level 1000 fits in a path, the last does not.
+    FolderNode* n = root;
+    for (int level = 1; level <= 2100; ++level)
+        n = folder(n, "d", level == 1000 ? "mid.txt" : level == 2100 ? "deep.txt" : nullptr);
+
+    TempDir dest("blocked");
+    { std::ofstream(dest.at("Blocked")) << "a file"; }
+    ScriptedPrompt prompt;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto res = RecoverFatFiles(*vol, tree, dest.str(), prompt, progress, running);
+    EXPECT_EQ(res.written, 1u);
+    EXPECT_EQ(res.failed, 4u);
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_NE(prompt.messages[0].find("Can not create file 'Blocked/a.txt'."), std::string::npos);
+    EXPECT_NE(prompt.messages[0].find("Can not create file 'Blocked/Sub/Deeper/b.txt'."), std::string::npos);
+    EXPECT_NE(prompt.messages[0].find("Can not create file 'Blocked/Bare/Under/c.txt'."), std::string::npos);
+    EXPECT_NE(prompt.messages[0].find("/d/deep.txt'."), std::string::npos);
+    std::string mid = dest.str();
+    for (int level = 1; level <= 1000; ++level) mid += "/d";
+    EXPECT_EQ(fattest::ReadWholeFile(mid + "/mid.txt").size(), 10u);
 }
 
 TEST(FatWriterRun, ThroughThePartitionRecordWithoutALetter) {
