@@ -2,7 +2,6 @@
 // the result pages' scan and recovery run headless, generic over every
 // engine the registry knows.
 #include <CLI/CLI.hpp>
-#include <fnmatch.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -10,7 +9,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -213,46 +211,6 @@ void AddCommonOptions(CLI::App* cmd, ScanArgs& a) {
     cmd->add_option("--date", a.date, "before|after|on:YYYY-MM-DD (creation date)");
     cmd->add_option("--size", a.size, "equal|smaller|larger|between:A[,B] in KB");
     cmd->add_option("--name", a.name, "Text the file name must contain");
-}
-
-// Ticks what the selection names: an id, a folder path, or a glob over
-// "folder/name", the bare name, or folder paths. Returns the arguments
-// that matched nothing.
-std::vector<std::string> ApplySelection(EngineSession& session, const std::vector<std::string>& select) {
-    std::vector<std::string> unmatched;
-    if (select.empty()) {
-        session.checkAll(true);
-        return unmatched;
-    }
-    const std::vector<FoundEntry> entries = session.entries();
-    std::set<std::string> ids;
-    for (const auto& e : entries) ids.insert(e.id);
-    std::vector<std::string> folders;
-    session.tree().walk([&](FolderNode& n) {
-        if (n.parent()) folders.push_back(FolderPathOf(&n));
-        return true;
-    });
-    for (const std::string& arg : select) {
-        if (ids.count(arg) || (arg.empty() && session.tree().root())) {
-            session.setChecked(arg, true);
-            continue;
-        }
-        bool any = false;
-        for (const std::string& f : folders)
-            if (f == arg || ::fnmatch(arg.c_str(), f.c_str(), 0) == 0) {
-                session.setChecked(f, true);
-                any = true;
-            }
-        for (const auto& e : entries) {
-            const std::string full = e.folderPath.empty() ? e.name : e.folderPath + "/" + e.name;
-            if (::fnmatch(arg.c_str(), full.c_str(), 0) == 0 || ::fnmatch(arg.c_str(), e.name.c_str(), 0) == 0) {
-                session.setChecked(e.id, true);
-                any = true;
-            }
-        }
-        if (!any) unmatched.push_back(arg);
-    }
-    return unmatched;
 }
 
 }  // namespace

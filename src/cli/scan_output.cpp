@@ -2,19 +2,32 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
-#include <map>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vantor::cli {
 
 namespace {
 
-using EntriesByFolder = std::map<std::string, std::vector<const FoundEntry*>>;
+using EntriesByNode = std::unordered_map<const FolderNode*, std::vector<const FoundEntry*>>;
 
-EntriesByFolder GroupByFolder(const std::vector<FoundEntry>& entries) {
-    EntriesByFolder out;
-    for (const auto& e : entries) out[e.folderPath].push_back(&e);
+// Text output indents one step a level up to here; deeper folders say their
+// depth instead, or a hostile tree would print depth-squared spaces.
+constexpr int kMaxIndentLevels = 64;
+
+// Each entry under the node its folder path names, every path resolved once
+// (asking every node for its path is quadratic in a deep tree).
+EntriesByNode GroupByNode(FolderPaths& paths, const std::vector<FoundEntry>& entries) {
+    std::unordered_map<std::string, const FolderNode*> nodes;
+    EntriesByNode out;
+    for (const auto& e : entries) {
+        auto [it, fresh] = nodes.try_emplace(e.folderPath, nullptr);
+        if (fresh) it->second = paths.find(e.folderPath);
+        if (it->second) out[it->second].push_back(&e);
+    }
     return out;
 }
 
@@ -45,17 +58,16 @@ nlohmann::json EntryJson(const FoundEntry& e) {
     return j;
 }
 
-nlohmann::json FolderJson(const FolderNode& node, const EntriesByFolder& byFolder, int depth) {
-    const std::string path = FolderPathOf(&node);
-    nlohmann::json j{{"name", node.text}, {"path", path}, {"files", nlohmann::json::array()},
+nlohmann::json FolderJson(const FolderNode& node, const EntriesByNode& byNode, FolderPaths& paths, int depth) {
+    nlohmann::json j{{"name", node.text}, {"path", paths.pathOf(&node)}, {"files", nlohmann::json::array()},
                      {"folders", nlohmann::json::array()}};
-    auto it = byFolder.find(path);
-    if (it != byFolder.end())
+    auto it = byNode.find(&node);
+    if (it != byNode.end())
         for (const FoundEntry* e : it->second) j["files"].push_back(EntryJson(*e));
     // Nesting is capped so a hostile, very deep tree cannot exhaust the stack.
     if (depth >= 200 && node.childCount() > 0) j["truncated"] = true;
     else
-        for (const auto& c : node.children()) j["folders"].push_back(FolderJson(*c, byFolder, depth + 1));
+        for (const auto& c : node.children()) j["folders"].push_back(FolderJson(*c, byNode, paths, depth + 1));
     return j;
 }
 
@@ -76,7 +88,8 @@ std::string TotalsText(uint64_t files, uint64_t bytes) {
 
 void PrintScanText(const ScanReport& r) {
     const std::vector<FoundEntry> entries = r.session->entries();
-    const EntriesByFolder byFolder = GroupByFolder(entries);
+    FolderPaths paths(r.session->tree());
+    const EntriesByNode byNode = GroupByNode(paths, entries);
     std::printf("Partition %d: %s %s: \"%s\" from sector %u, %s scan (%s engine)\n", r.partitionIndex,
                 r.record->fileSystemName().c_str(), LetterText(r.record->driveLetter).c_str(),
                 Printable(r.record->label()).c_str(), r.record->startSector, r.kind.c_str(),
@@ -88,10 +101,12 @@ void PrintScanText(const ScanReport& r) {
     while (!stack.empty()) {
         auto [node, depth] = stack.back();
         stack.pop_back();
-        const std::string indent(static_cast<size_t>(depth) * 2, ' ');
-        std::printf("%s%s%s\n", indent.c_str(), Printable(node->text).c_str(), node->parent() ? "/" : "");
-        auto it = byFolder.find(FolderPathOf(node));
-        if (it != byFolder.end())
+        const std::string indent(static_cast<size_t>(std::min(depth, kMaxIndentLevels)) * 2, ' ');
+        const std::string deeper = depth > kMaxIndentLevels ? "(depth " + std::to_string(depth) + ") " : "";
+        std::printf("%s%s%s%s\n", indent.c_str(), deeper.c_str(), Printable(node->text).c_str(),
+                    node->parent() ? "/" : "");
+        auto it = byNode.find(node);
+        if (it != byNode.end())
             for (const FoundEntry* e : it->second)
                 std::printf("%s  %-6s %s  [%s, %s, modified %s, created %s, accessed %s%s]\n", indent.c_str(),
                             e->id.c_str(), Printable(e->name).c_str(), e->sizeText.c_str(), e->attributes.c_str(),
@@ -105,7 +120,8 @@ void PrintScanText(const ScanReport& r) {
 
 void PrintScanJson(const ScanReport& r) {
     const std::vector<FoundEntry> entries = r.session->entries();
-    const EntriesByFolder byFolder = GroupByFolder(entries);
+    FolderPaths paths(r.session->tree());
+    const EntriesByNode byNode = GroupByNode(paths, entries);
     uint64_t bytes = 0;
     for (const auto& e : entries) bytes += e.size;
     nlohmann::json out{{"partition",
@@ -120,7 +136,7 @@ void PrintScanJson(const ScanReport& r) {
                        {"error", r.scanError},
                        {"fileCount", entries.size()},
                        {"totalBytes", bytes}};
-    out["tree"] = r.session->tree().root() ? FolderJson(*r.session->tree().root(), byFolder, 0) : nlohmann::json();
+    out["tree"] = r.session->tree().root() ? FolderJson(*r.session->tree().root(), byNode, paths, 0) : nlohmann::json();
     std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
 }
 

@@ -266,6 +266,14 @@ FatTotals FatPageModel::CountBelow(const FolderNode* node) {
     return t;
 }
 
+FatTotals FatPageModel::selectionTotals() const {
+    if (selectionStale_) {
+        selectionTotals_ = countSelected();
+        selectionStale_ = false;
+    }
+    return selectionTotals_;
+}
+
 FatTotals FatPageModel::countSelected() const {
     FatTotals t;
     tree_.walk([&](FolderNode& n) {

@@ -144,10 +144,11 @@ public:
     void checkAll(bool on);
 
     FatTotals folderTotals() const { return folderTotals_; }
-    FatTotals selectionTotals() const { return selectionTotals_; }
+    FatTotals selectionTotals() const;
     std::string folderTotalsText() const { return FatTotalsText(folderTotals_.files, folderTotals_.bytes); }
     std::string selectionTotalsText() const {
-        return FatTotalsText(selectionTotals_.files, selectionTotals_.bytes);
+        const FatTotals t = selectionTotals();
+        return FatTotalsText(t.files, t.bytes);
     }
     // Counts every record of node and below.
     static FatTotals CountBelow(const FolderNode* node);
@@ -177,7 +178,9 @@ private:
     };
     void rebuildRows();
     void propagateUp(FolderNode* node);
-    void recountSelection() { selectionTotals_ = countSelected(); }
+    // Counted when next asked: ticking many files one by one (a CLI glob)
+    // must not walk the whole tree for each.
+    void recountSelection() { selectionStale_ = true; }
 
     int mode_;
     FatKind kind_;
@@ -190,7 +193,8 @@ private:
     bool sortDescending_ = false;
     std::array<bool, kFatColumnCount> nextDescending_{};
     FatTotals folderTotals_;
-    FatTotals selectionTotals_;
+    mutable FatTotals selectionTotals_;
+    mutable bool selectionStale_ = false;
     FatViewMode viewMode_ = FatViewMode::Details;
     uint64_t listGeneration_ = 0;
     uint64_t thumbnailsFor_ = UINT64_MAX;

@@ -5,9 +5,11 @@
 // propagation, recovery).
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "dialogs/filter_criteria.h"
@@ -56,6 +58,29 @@ struct RecoveryOutcome {
 std::string FolderPathOf(const FolderNode* node);
 // The node FolderPathOf would name path; null when there is none.
 FolderNode* FindFolderByPath(const FolderTree& tree, const std::string& path);
+// The path pieces of node's children, in order (one pass over them).
+std::vector<std::string> ChildPathPieces(const FolderNode& node);
+
+// FolderPathOf and FindFolderByPath for many nodes of one tree that does not
+// change meanwhile: each parent's children are numbered once, not per call.
+class FolderPaths {
+public:
+    explicit FolderPaths(const FolderTree& tree) : tree_(tree) {}
+    std::string pathOf(const FolderNode* node);
+    FolderNode* find(const std::string& path);
+
+private:
+    void number(const FolderNode* parent);
+
+    const FolderTree& tree_;
+    std::unordered_map<const FolderNode*, std::string> pieces_;
+    std::unordered_map<const FolderNode*, std::unordered_map<std::string, FolderNode*>> byPiece_;
+};
+
+// Pre-order walk from the root handing each node its FolderPathOf path, built
+// from its parent's (the string is valid during the call only). visit returns
+// false to skip a node's subtree.
+void WalkFolderPaths(const FolderTree& tree, const std::function<bool(FolderNode&, const std::string&)>& visit);
 
 class EngineSession {
 public:
@@ -72,11 +97,20 @@ public:
     // Ticks or unticks one file (by id) or a folder (by its path), through the
     // page's check propagation. False when nothing has that id or path.
     virtual bool setChecked(const std::string& idOrFolderPath, bool on) = 0;
+    // The same for a folder node of tree() already in hand.
+    virtual void setFolderChecked(FolderNode* node, bool on) {
+        if (node) setChecked(FolderPathOf(node), on);
+    }
     virtual void checkAll(bool on) = 0;
     // Copies every ticked file below destination, asking prompt on conflicts.
     virtual RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt,
                                     AppState& state, std::atomic<bool>& running) = 0;
 };
+
+// Ticks what a recovery's selection names: a file id, a folder path, or a
+// glob (fnmatch) over folder paths, "folder/name" or the bare file name. No
+// selection ticks everything. Returns the arguments that matched nothing.
+std::vector<std::string> ApplySelection(EngineSession& session, const std::vector<std::string>& select);
 
 // The engine for a record's file-system name ("FAT", "FAT16", "FAT32",
 // "NTFS", ...), or null when no engine handles it.

@@ -69,12 +69,13 @@ void FatSession::indexRecords() {
 std::vector<FoundEntry> FatSession::entries() const {
     std::vector<FoundEntry> out;
     out.reserve(found_.size());
+    FolderPaths paths(model_->tree());
     for (size_t i = 0; i < found_.size(); ++i) {
         const FatFoundFile& r = *found_[i].record;
         if (model_->filterEnabled() && !model_->passesFilter(r)) continue;
         FoundEntry e;
         e.id = "f" + std::to_string(i + 1);
-        e.folderPath = FolderPathOf(found_[i].node);
+        e.folderPath = paths.pathOf(found_[i].node);
         e.name = r.nameText();
         e.size = r.size;
         e.sizeText = FatSizeText(r.size);

@@ -25,6 +25,7 @@ public:
     void setFilterEnabled(bool on) override { model_->setFilterEnabled(on); }
     std::vector<FoundEntry> entries() const override;
     bool setChecked(const std::string& idOrFolderPath, bool on) override;
+    void setFolderChecked(FolderNode* node, bool on) override { model_->setFolderChecked(node, on); }
     void checkAll(bool on) override { model_->checkAll(on); }
     RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
                             std::atomic<bool>& running) override;
