@@ -1,5 +1,6 @@
 #include "fat/fat_volume.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_set>
 
@@ -169,6 +170,18 @@ std::vector<uint32_t> CFatVolume::chain(uint32_t first, size_t maxClusters) cons
         c = next;
     }
     return out;
+}
+
+std::span<const uint32_t> CFatVolume::freeClustersAfter(uint32_t after) const {
+    // A recovery looks for free clusters once per deleted file: walking the
+    // FAT from the file's first cluster each time is O(volume) per file.
+    std::call_once(freeIndexed_, [this] {
+        const uint64_t end = std::min<uint64_t>(uint64_t{lastCluster_} + 1, fat_.size());
+        for (uint64_t c = 2; c < end; ++c)
+            if (fat_[c] == 0) free_.push_back(static_cast<uint32_t>(c));
+    });
+    const auto it = std::upper_bound(free_.begin(), free_.end(), after);
+    return {it, free_.end()};
 }
 
 uint64_t CFatVolume::clusterSector(uint32_t c) const {

@@ -5,6 +5,8 @@
 // CFat32Volume serves FAT32. Opening never throws; opened() tells.
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,10 @@ public:
     uint32_t lastCluster() const { return lastCluster_; }
     // FAT entry at index c; 0 for an index outside the copy.
     uint32_t fatEntry(uint32_t c) const { return c < fat_.size() ? fat_[c] : 0; }
+    // Clusters after `after` whose FAT entry is 0, ascending, among those
+    // the FAT copy holds; the ones from fatEntryCount() to lastCluster() read
+    // as free as well. Indexed once per volume, on first use.
+    std::span<const uint32_t> freeClustersAfter(uint32_t after) const;
     // End mark: >= 0xFFF0 (FAT16), >= 0x0FFFFFF0 (FAT32, top bits kept), >= 0xFF0 (FAT12).
     bool isEndOfChain(uint32_t value) const { return value >= endMark_; }
     // The chain from first, guarded against loops and out-of-range clusters;
@@ -112,6 +118,8 @@ private:
     uint32_t endMark_ = 0xFFF0;
     uint32_t progressEstimate_ = 0;
     std::vector<uint32_t> fat_;
+    mutable std::once_flag freeIndexed_;
+    mutable std::vector<uint32_t> free_;
 };
 
 class CFat16Volume final : public CFatVolume {

@@ -81,10 +81,17 @@ FatDataLayout LocateFatFileData(const CFatVolume& v, const FatFoundFile& rec) {
     uint64_t n = std::min(remaining, cb);
     takeCluster(v, first, n, layout);
     remaining -= n;
-    for (uint32_t c = first + 1; remaining > 0 && c <= v.lastCluster() && c != 0; ++c) {
-        if (v.fatEntry(c) != 0) continue;
+    for (uint32_t c : v.freeClustersAfter(first)) {
+        if (remaining == 0) break;
         n = std::min(remaining, cb);
         takeCluster(v, c, n, layout);
+        remaining -= n;
+    }
+    // Clusters past the FAT copy have no entry and read as free.
+    for (uint64_t c = std::max<uint64_t>(uint64_t{first} + 1, v.fatEntryCount());
+         remaining > 0 && c <= v.lastCluster(); ++c) {
+        n = std::min(remaining, cb);
+        takeCluster(v, static_cast<uint32_t>(c), n, layout);
         remaining -= n;
     }
     if (remaining > 0) layout.cutAtVolumeEnd = true;

@@ -60,7 +60,7 @@ struct FatRecoveryResult {
 // Copies every ticked record of every checked node below destination,
 // rebuilding the folder path of the tree (the root contributes nothing),
 // asking prompt before overwriting. Failures are reported once at the end
-// through prompt.message (caption "Error").
+// through prompt.message (caption "Notice", information icon).
 FatRecoveryResult RecoverFatFiles(const CFatVolume& volume, const FolderTree& tree,
                                   const std::string& destination, UserPrompt& prompt,
                                   ProgressFields& progress, std::atomic<bool>& running);

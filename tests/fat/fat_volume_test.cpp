@@ -116,6 +116,31 @@ TEST(FatVolumeChains, LoopsAndOutOfRangeClustersEndTheWalk) {
     EXPECT_EQ(v->chain(1, 100), (std::vector<uint32_t>{1}));
 }
 
+TEST(FatVolumeFreeClusters, AscendingFreeEntriesOfTheCopyOnly) {
+    // A FAT of 4 sectors holds 1024 entries of a volume with 4300-odd clusters.
+    auto m = MiniFat::Fat16(1, 512, 4400, 4);
+    for (uint32_t c = 2; c < 10; ++c) m.setFat(c, 0xFFFF);
+    m.chain({12, 15});
+    m.setFat(1023, 0xFFF7);  // bad cluster: not free either
+    auto v = m.open();
+    ASSERT_TRUE(v->opened());
+    ASSERT_EQ(v->fatEntryCount(), 1024u);
+    ASSERT_GT(v->lastCluster(), 4000u);
+    const auto after = [&](uint32_t c) {
+        const auto s = v->freeClustersAfter(c);
+        return std::vector<uint32_t>(s.begin(), s.end());
+    };
+    const auto from10 = after(10);
+    ASSERT_GE(from10.size(), 4u);
+    EXPECT_EQ(std::vector<uint32_t>(from10.begin(), from10.begin() + 4), (std::vector<uint32_t>{11, 13, 14, 16}));
+    EXPECT_EQ(from10.back(), 1022u);
+    EXPECT_EQ(from10.size(), 1022u - 16 + 1 + 3);
+    EXPECT_EQ(after(1).front(), 10u);
+    EXPECT_TRUE(after(1022).empty());
+    EXPECT_TRUE(after(v->lastCluster()).empty());
+    EXPECT_TRUE(after(0xFFFFFFFFu).empty());
+}
+
 TEST(FatVolumeProgress, EveryUsedEntryAnEndMarkCountsEachOnce) {
     auto m = MiniFat::Fat32(1, 4096, 32, 2);
     for (uint32_t c = 3; c < 13; ++c) m.setFat(c, 0x0FFFFFFF);

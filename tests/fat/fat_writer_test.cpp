@@ -188,6 +188,63 @@ TEST(FatWriterData, RunsPastTheVolumeEndAreCutAndReported) {
     EXPECT_NE(prompt.messages[0].find("'outside.bin': first cluster outside the volume."), std::string::npos);
 }
 
+// The rule the free-cluster index stands in for: after the first cluster,
+// every later cluster whose FAT entry reads 0, one by one to the volume end.
+FatDataLayout ClusterByCluster(const CFatVolume& v, const FatFoundFile& rec) {
+    FatDataLayout layout;
+    const uint64_t cb = v.clusterBytes();
+    uint64_t remaining = rec.size;
+    const auto take = [&](uint32_t c) {
+        const uint64_t n = std::min(remaining, cb);
+        const uint64_t off = v.clusterOffset(c);
+        if (!layout.extents.empty() && layout.extents.back().offset + layout.extents.back().length == off)
+            layout.extents.back().length += n;
+        else
+            layout.extents.push_back({off, n});
+        layout.bytes += n;
+        remaining -= n;
+    };
+    layout.overwritten = v.fatEntry(rec.firstCluster) != 0;
+    take(rec.firstCluster);
+    for (uint64_t c = uint64_t{rec.firstCluster} + 1; remaining > 0 && c <= v.lastCluster(); ++c)
+        if (v.fatEntry(static_cast<uint32_t>(c)) == 0) take(static_cast<uint32_t>(c));
+    layout.cutAtVolumeEnd = remaining > 0;
+    return layout;
+}
+
+TEST(FatWriterData, FreeClusterIndexGivesTheClusterByClusterLayout) {
+    // A nearly full volume whose FAT copy ends before its last cluster, so
+    // runs cross from indexed clusters into the ones past the copy.
+    auto m = MiniFat::Fat16(1, 512, 4400, 4);
+    uint32_t x = 2463534242u;
+    const auto next = [&] {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x;
+    };
+    for (uint32_t c = 2; c < 1024; ++c)
+        if (next() % 10 != 0) m.setFat(c, 0xFFFF);
+    auto vol = m.open();
+    ASSERT_TRUE(vol->opened());
+    std::vector<uint32_t> firsts{2, 500, 1000, 1023, 1024, 2000, vol->lastCluster() - 3, vol->lastCluster()};
+    for (int i = 0; i < 200; ++i) firsts.push_back(2 + next() % (vol->lastCluster() - 1));
+    for (uint32_t first : firsts)
+        for (uint32_t size : {1u, 512u, 513u, 20000u, 600000u}) {
+            const FatFoundFile rec = Rec("x", first, size);
+            const FatDataLayout got = LocateFatFileData(*vol, rec);
+            const FatDataLayout want = ClusterByCluster(*vol, rec);
+            ASSERT_EQ(got.extents.size(), want.extents.size()) << first << " " << size;
+            for (size_t k = 0; k < got.extents.size(); ++k) {
+                EXPECT_EQ(got.extents[k].offset, want.extents[k].offset) << first << " " << size;
+                EXPECT_EQ(got.extents[k].length, want.extents[k].length) << first << " " << size;
+            }
+            EXPECT_EQ(got.bytes, want.bytes);
+            EXPECT_EQ(got.overwritten, want.overwritten);
+            EXPECT_EQ(got.cutAtVolumeEnd, want.cutAtVolumeEnd) << first << " " << size;
+        }
+}
+
 TEST(FatWriterRun, UncheckedFoldersNoSkipsCancelAndCreationFailures) {
     auto m = Volume();
     auto vol = m.open();
