@@ -1,6 +1,6 @@
 // `vantor scan` / `vantor recover` on the FAT partitions of the real-tool
-// sample disk and on built images, the FAT session behind them, and how a
-// recovery's selection ticks the tree.
+// sample disk and on FAT fixture images, the FAT session behind them, and
+// how a recovery's selection ticks the tree.
 #include <gtest/gtest.h>
 #include <fnmatch.h>
 #include <sys/wait.h>
@@ -315,6 +315,38 @@ TEST_F(FatCliTest, SelectionByIdFolderAndGlob) {
     };
     EXPECT_EQ(files, below(j["tree"]["folders"][0]));
     EXPECT_GT(files, 0u);
+}
+
+std::string AsString(const std::vector<std::byte>& b) { return std::string(reinterpret_cast<const char*>(b.data()), b.size()); }
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// Beta's parent folder was overwritten by a file after a re-format: Beta is
+// listed under LostDIR with a made-up name, its own subfolder by its name.
+TEST_F(FatCliTest, FormattedScanRebuildsAnOrphanedFolderUnderLostDir) {
+    const std::string image = fattest::FixturePath("fat-lostdir.img");
+    CliRun r = Vantor("scan formatted --partition 0", dir, nullptr, image);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\n  LostDIR/\n    DIR1/\n      f1     beta file.txt  [1.76 KB, RW,"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\n      Gamma/\n        f2     GAMMA.bin  [2.93 KB, RW,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  DIR0/\n    f3     SMALL.txt  [122 Byte,"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Found 3 files"), std::string::npos) << r.out;
+}
+
+// FRAG's clusters are interrupted by a live file: it comes back exact. A and
+// B (both "#.bin" in the root) lost their first cluster to a live file.
+TEST_F(FatCliTest, RecoverFollowsFreeClustersAndReportsOverwrittenFiles) {
+    const std::string image = fattest::FixturePath("fat-fragment.img");
+    CliRun r = Vantor("recover deleted --partition 0 --overwrite all --to '" + out.string() + "'", dir, nullptr, image);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("Recovered 2 files to " + out.string() + " (skipped 0, failed 2)"), std::string::npos) << r.out;
+    EXPECT_EQ(Count(r.err, "Can not recovery file '#.bin': overwritten."), 2u) << r.err;
+    EXPECT_EQ(ReadAll(out / "LIVE" / "#RAG.bin"), AsString(fattest::XorshiftBytes(509, 3500)));
 }
 
 TEST_F(FatCliTest, TextOutputCapsTheIndentationOfDeepFolders) {

@@ -232,6 +232,22 @@ TEST(FatLostScanFixtures, FormattedFat16WithMultiClusterRoot) {
     EXPECT_TRUE(ByPath(tree).at("DIR0/#LD.doc")->deleted);
 }
 
+TEST(FatLostScanFixtures, FolderWhoseParentClusterWasReusedGoesToLostDir) {
+    auto vol = OpenFixture("fat-lostdir.img", 2);
+    ASSERT_TRUE(vol && vol->opened());
+    FolderTree tree;
+    ProgressFields progress;
+    std::atomic<bool> running{true};
+    const auto r = ScanLostFolders(*vol, tree, nullptr, progress, running);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.folders, 3u);
+    CheckScan(tree, {
+        {"DIR0/SMALL.txt", 122, 3, NumberedLines("small", 2)},
+        {"LostDIR/DIR1/beta file.txt", 1800, 46, NumberedLines("beta", 30)},
+        {"LostDIR/DIR1/Gamma/GAMMA.bin", 3000, 50, XorshiftBytes(3302, 3000)},
+    });
+}
+
 TEST(FatScanRecovery, EveryFixtureFileComesBackByteForByte) {
     struct Case {
         const char* image;
@@ -265,6 +281,9 @@ TEST(FatScanRecovery, EveryFixtureFileComesBackByteForByte) {
          {{"DIR0/Beta/Budget Sheet.csv", NumberedLines("budget", 64)},
           {"DIR0/LOGO.bmp", XorshiftBytes(3203, 9000)},
           {"DIR1/song list.txt", NumberedLines("songs", 15)}}},
+        {"fat-lostdir.img", 2, true,
+         {{"LostDIR/DIR1/beta file.txt", NumberedLines("beta", 30)},
+          {"LostDIR/DIR1/Gamma/GAMMA.bin", XorshiftBytes(3302, 3000)}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.image);
