@@ -156,5 +156,9 @@ private:
 ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
                          const NtfsDataStream& stream, uint64_t length,
                          const std::function<ErrorCode(ByteSpan)>& sink);
+// The same for the first out.size() bytes, read straight into out (large
+// requests, no staging copy); a failed read leaves the rest of out unset.
+ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
+                             const NtfsDataStream& stream, MutableByteSpan out);
 
 }  // namespace vantor

@@ -2,13 +2,73 @@
 // destination with its folder path rebuilt, asking before replacing files,
 // and one summary of the failures at the end.
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <optional>
 #include <unordered_set>
 
 #include "dialogs/destination.h"
 #include "dialogs/overwrite.h"
 #include "ntfs/ntfs_volume_impl.h"
+#include "platform/codepage.h"
 
 namespace vantor {
+
+namespace {
+
+constexpr uint64_t kReadAhead = uint64_t{1} << 20;
+
+// Small recovered files often lie one after another on the disk. A small
+// read that follows the last one closely is served from a 1 MiB read-ahead,
+// so such a stretch costs one request instead of one per file.
+class ReadAheadDevice final : public BlockDevice {
+public:
+    explicit ReadAheadDevice(BlockDevice& base) : base_(base) {}
+    uint64_t size() const override { return base_.size(); }
+    bool writable() const override { return false; }
+    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
+
+    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
+        const uint64_t n = buf.size();
+        if (n == 0) return base_.readAt(offset, buf);
+        if (offset >= start_ && offset - start_ <= block_.size() && block_.size() - (offset - start_) >= n) {
+            std::memcpy(buf.data(), block_.data() + (offset - start_), buf.size());
+            lastEnd_ = offset + n;
+            return kSuccess;
+        }
+        const bool follows = offset >= lastEnd_ && offset - lastEnd_ <= kReadAhead;
+        lastEnd_ = offset + n;
+        // A stretch that failed once is not read ahead again: on a failing
+        // disk every retry of a bad sector is slow.
+        const bool nearBad = offset < badEnd_ && offset + kReadAhead > badStart_;
+        if (!follows || nearBad || n >= kReadAhead / 4 || offset >= size() || size() - offset < n)
+            return base_.readAt(offset, buf);
+        block_.resize(static_cast<size_t>(std::min(kReadAhead, size() - offset)));
+        if (base_.readAt(offset, block_) != kSuccess) {
+            badStart_ = offset;
+            badEnd_ = offset + block_.size();
+            block_.clear();
+            return base_.readAt(offset, buf);
+        }
+        start_ = offset;
+        std::memcpy(buf.data(), block_.data(), buf.size());
+        return kSuccess;
+    }
+
+private:
+    BlockDevice& base_;
+    std::vector<std::byte> block_;
+    uint64_t start_ = 0;
+    uint64_t lastEnd_ = 0;
+    uint64_t badStart_ = 0;
+    uint64_t badEnd_ = 0;
+};
+
+bool IsAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}  // namespace
 
 void CNtfsVolume::AddToSelection(NtfsFoundItem* item) {
     if (item == nullptr) return;
@@ -48,6 +108,12 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         progress_->m_nProgressPos = 0;
     }
     std::unordered_set<std::string> madeFolders;
+    // Folders this run created were empty: a file there exists only when
+    // this run wrote it, so the existence probe is skipped for the others.
+    std::unordered_set<std::string> freshFolders;
+    std::unordered_set<std::string> writtenInFresh;
+    std::optional<ReadAheadDevice> ahead;
+    if (device_) ahead.emplace(*device_);
     OverwriteGuard guard(prompt);
     guard.startRun();
     auto fail = [&report](std::string line) {
@@ -74,10 +140,17 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         for (auto it = item.pathNames.rbegin(); it != item.pathNames.rend(); ++it) {
             path = JoinPath(path, SafeFileName(*it));
             // Files of one folder come in runs; each folder is made once per run.
-            if (madeFolders.insert(path).second) CreateFolder(path);
+            if (madeFolders.insert(path).second) {
+                std::error_code ec;
+                if (std::filesystem::create_directory(path, ec)) freshFolders.insert(path);
+            }
         }
         const std::string target = JoinPath(path, SafeFileName(name));
-        switch (guard.check(target, name)) {
+        // Names compare as a case-insensitive destination sees them; names
+        // outside ASCII may fold in ways not known here, so they are probed.
+        const bool fresh = freshFolders.count(path) != 0 && IsAscii(target) &&
+                           writtenInFresh.insert(AsciiLower(target)).second;
+        switch (fresh ? OverwriteDecision::Write : guard.check(target, name)) {
             case OverwriteDecision::Write: break;
             case OverwriteDecision::Skip: ++report.skipped; continue;
             case OverwriteDecision::Stop:
@@ -91,7 +164,7 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
             fail("Can not create file '" + name + "'.\n");
             continue;
         }
-        ErrorCode rc = CopyItemData(out, item);
+        ErrorCode rc = NtfsVolumeAccess::readItem(*this, item, &out, nullptr, 0, ahead ? &*ahead : nullptr);
         const ErrorCode closed = out.close();
         if (rc == kSuccess) rc = closed;
         if (rc != kSuccess)

@@ -11,6 +11,8 @@ namespace vantor {
 namespace {
 
 constexpr uint64_t kChunk = 1u << 20;
+// Reads straight into a caller's buffer go in larger requests.
+constexpr uint64_t kDirectChunk = uint64_t{8} << 20;
 constexpr uint64_t kMax = ~uint64_t{0};
 
 uint64_t MulSat(uint64_t a, uint64_t b) { return (b != 0 && a > kMax / b) ? kMax : a * b; }
@@ -19,8 +21,8 @@ uint64_t AddSat(uint64_t a, uint64_t b) { return a > kMax - b ? kMax : a + b; }
 class StreamReader {
 public:
     StreamReader(BlockDevice& device, uint64_t base, uint32_t cs, const NtfsDataStream& s,
-                 const std::function<ErrorCode(ByteSpan)>& sink)
-        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink) {}
+                 const std::function<ErrorCode(ByteSpan)>* sink, MutableByteSpan target)
+        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink), target_(target) {}
 
     ErrorCode plain(uint64_t length) {
         uint64_t produced = 0;
@@ -92,31 +94,54 @@ public:
                 if (Lznt1Decompress(packed, unit, out) != kSuccess) status_ = kErrInvalidParameter;
             }
             const uint64_t n = std::min(unitBytes, length - produced);
-            if (ErrorCode rc = sink_(ByteSpan(unit).first(static_cast<size_t>(n)))) return rc;
+            if (ErrorCode rc = emit(ByteSpan(unit).first(static_cast<size_t>(n)))) return rc;
             produced += n;
         }
         return status_;
     }
 
 private:
+    // With a target the bytes land at its write position; callers never
+    // produce more than the target holds.
+    ErrorCode emit(ByteSpan piece) {
+        if (sink_ != nullptr) return (*sink_)(piece);
+        std::copy(piece.begin(), piece.end(), target_.begin() + static_cast<std::ptrdiff_t>(at_));
+        at_ += piece.size();
+        return kSuccess;
+    }
     ErrorCode zeros(uint64_t n) {
+        if (sink_ == nullptr) {
+            std::fill_n(target_.begin() + static_cast<std::ptrdiff_t>(at_), static_cast<size_t>(n), std::byte{0});
+            at_ += static_cast<size_t>(n);
+            return kSuccess;
+        }
         const size_t want = static_cast<size_t>(std::min(n, kChunk));
         if (zeroBuf_.size() < want) zeroBuf_.assign(want, std::byte{0});
         while (n > 0) {
             const size_t step = static_cast<size_t>(std::min(n, kChunk));
-            if (ErrorCode rc = sink_(ByteSpan(zeroBuf_).first(step))) return rc;
+            if (ErrorCode rc = emit(ByteSpan(zeroBuf_).first(step))) return rc;
             n -= step;
         }
         return kSuccess;
     }
     ErrorCode copy(uint64_t pos, uint64_t n) {
+        if (sink_ == nullptr) {
+            while (n > 0) {
+                const size_t step = static_cast<size_t>(std::min(n, kDirectChunk));
+                if (ErrorCode rc = device_.readAt(pos, target_.subspan(at_, step))) return rc;
+                at_ += step;
+                pos += step;
+                n -= step;
+            }
+            return kSuccess;
+        }
         if (buf_.empty()) buf_.resize(static_cast<size_t>(std::min(n, kChunk)));
         while (n > 0) {
             const size_t step = static_cast<size_t>(std::min<uint64_t>(n, kChunk));
             if (buf_.size() < step) buf_.resize(step);
             MutableByteSpan piece = MutableByteSpan(buf_).first(step);
             if (ErrorCode rc = device_.readAt(pos, piece)) return rc;
-            if (ErrorCode rc = sink_(piece)) return rc;
+            if (ErrorCode rc = emit(piece)) return rc;
             pos += step;
             n -= step;
         }
@@ -127,7 +152,9 @@ private:
     uint64_t base_;
     uint64_t cs_;
     const NtfsDataStream& stream_;
-    const std::function<ErrorCode(ByteSpan)>& sink_;
+    const std::function<ErrorCode(ByteSpan)>* sink_;
+    MutableByteSpan target_;
+    size_t at_ = 0;
     std::vector<std::byte> buf_;
     std::vector<std::byte> zeroBuf_;
     ErrorCode status_ = kSuccess;
@@ -135,16 +162,31 @@ private:
 
 }  // namespace
 
-ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
-                         const NtfsDataStream& stream, uint64_t length,
-                         const std::function<ErrorCode(ByteSpan)>& sink) {
-    if (clusterSize == 0) return kErrInvalidParameter;
-    StreamReader reader(device, partitionOffset, clusterSize, stream, sink);
+namespace {
+
+ErrorCode Read(StreamReader& reader, uint32_t clusterSize, const NtfsDataStream& stream, uint64_t length) {
     // NTFS compresses only with clusters up to 4 KiB, in units of 16 clusters.
     if (stream.compressed && stream.compressionUnitClusters != 0 && clusterSize <= 4096 &&
         stream.compressionUnitClusters <= 16)
         return reader.compressed(length);
     return reader.plain(length);
+}
+
+}  // namespace
+
+ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
+                         const NtfsDataStream& stream, uint64_t length,
+                         const std::function<ErrorCode(ByteSpan)>& sink) {
+    if (clusterSize == 0) return kErrInvalidParameter;
+    StreamReader reader(device, partitionOffset, clusterSize, stream, &sink, {});
+    return Read(reader, clusterSize, stream, length);
+}
+
+ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
+                             const NtfsDataStream& stream, MutableByteSpan out) {
+    if (clusterSize == 0) return kErrInvalidParameter;
+    StreamReader reader(device, partitionOffset, clusterSize, stream, nullptr, out);
+    return Read(reader, clusterSize, stream, out.size());
 }
 
 }  // namespace vantor

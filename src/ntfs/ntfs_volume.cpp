@@ -84,20 +84,30 @@ ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
     if (ErrorCode rc = device_->readAt(mftStart, record0)) return rc;
 
     parser.Attach(device_.get(), nullptr);
-    parser.SetMemoryLimit(std::min(kMaxMftBytes, device_->size()));
     // $MFT's own extension records lie in its first extent.
     parser.SetRecordFetcher([this, mftStart](uint64_t n, std::vector<std::byte>& out) {
         if (n == 0 || n > 0xFFFF) return false;
         out.resize(recordSize_);
         return device_->readAt(mftStart + n * recordSize_, out) == kSuccess;
     });
-    const ErrorCode rc = parser.ParseRecord(record0, true);
+    ErrorCode rc = parser.ParseRecord(record0, false);
     if (rc != kSuccess && rc != kErrHandleEof) return rc;
     const std::u16string& name = parser.fileName().name;
     if (name.size() < 4 || name.compare(0, 4, u"$MFT") != 0) return kErrBadMftRecord;
 
+    // The runs are read straight into the image, which is most of a scan's time.
+    const NtfsDataStream& stream = parser.dataStream();
+    uint64_t length = stream.size();
+    if (!stream.resident && stream.allocatedSize != 0) length = std::min(length, stream.allocatedSize);
+    length = std::min(length, std::min(kMaxMftBytes, device_->size()));
     MftImage image;
-    image.bytes = parser.takeData();
+    image.bytes.resize(static_cast<size_t>(length));
+    if (stream.resident) {
+        std::copy_n(stream.residentValue.begin(), image.bytes.size(), image.bytes.begin());
+    } else if (stream.present) {
+        rc = ReadNtfsStreamInto(*device_, base, clusterSize_, stream, image.bytes);
+        if (rc != kSuccess && rc != kErrHandleEof) return rc;
+    }
     image.recordCount = static_cast<uint32_t>(std::min<uint64_t>(image.bytes.size() / recordSize_, 0xFFFFFFFFu));
     mftImageLength_ = image.bytes.size();
     std::vector<std::pair<uint64_t, uint64_t>> extents;
@@ -180,7 +190,7 @@ uint32_t NtfsVolumeAccess::appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundI
 }
 
 ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
-                                     std::vector<std::byte>* data, uint64_t maxBytes) {
+                                     std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via) {
     if (item.imageIndex < 0) return kErrNoImage;
     const size_t image = static_cast<size_t>(item.imageIndex);
     const ByteSpan bytes = record(v, image, item.recordIndex);
@@ -188,7 +198,7 @@ ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, 
     if (!v.device_) return kErrNoImage;
     CMftRecordParser parser;
     if (ErrorCode rc = parser.SetGeometry(partitionOffset(v), v.recordSize_, v.clusterSize_)) return rc;
-    parser.Attach(v.device_.get(), out);
+    parser.Attach(via != nullptr ? via : v.device_.get(), out);
     parser.SetRecordFetcher(fetcher(v, image));
     parser.SetMemoryLimit(maxBytes);
     // Sparse and compressed files may be larger than the disk, but not by

@@ -7,13 +7,14 @@
 #include <unordered_set>
 #include <vector>
 
+#include "ntfs/mft_buffer.h"
 #include "ntfs/mft_record_parser.h"
 #include "ntfs/ntfs_scan.h"
 
 namespace vantor {
 
 struct MftImage {
-    std::vector<std::byte> bytes;
+    MftBytes bytes;
     uint32_t recordCount = 0;
     // Records found outside the current MFT: own record number -> index.
     bool lost = false;
@@ -55,8 +56,10 @@ struct NtfsVolumeAccess {
     // The name-only decode of record index in image, cached.
     static NtfsFolderInfo folderInfo(CNtfsVolume& v, size_t image, uint64_t index);
     static void takeGeometry(CNtfsVolume& v, ByteSpan boot);
+    // via: where content is read from instead of the volume's device (a
+    // read-ahead over it).
     static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
-                              std::vector<std::byte>* data, uint64_t maxBytes);
+                              std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via = nullptr);
     static uint32_t appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send);
 };
 

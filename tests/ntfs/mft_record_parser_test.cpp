@@ -242,6 +242,55 @@ TEST(NtfsRecord, AttributeListBringsDataFromExtensionRecords) {
     ASSERT_EQ(q.data().size(), content.size());
 }
 
+// A stream's bytes through the piecewise sink, and read into one buffer
+// that starts out full of junk.
+struct BothReads {
+    Bytes pieces;
+    Bytes direct;
+    ErrorCode piecesRc = 0;
+    ErrorCode directRc = 0;
+};
+BothReads ReadBothWays(BlockDevice& dev, const NtfsDataStream& s, uint64_t length) {
+    BothReads r;
+    r.piecesRc = ReadNtfsStream(dev, 0, kCs, s, length, [&](ByteSpan piece) {
+        r.pieces.insert(r.pieces.end(), piece.begin(), piece.end());
+        return kSuccess;
+    });
+    r.direct.assign(length, std::byte{0xEE});
+    r.directRc = ReadNtfsStreamInto(dev, 0, kCs, s, r.direct);
+    return r;
+}
+
+TEST(NtfsStream, ReadingIntoABufferGivesTheSameBytesAsThePiecewiseRead) {
+    Disk disk;
+    const Bytes first = Pattern(2 * kCs, 3), second = Pattern(2 * kCs, 4);
+    disk.put(10, first);
+    disk.put(20, second);
+    // Two clusters, a sparse one, an unmapped one, then two clusters of which
+    // only the first 100 bytes are initialized.
+    NtfsDataStream s;
+    s.present = true;
+    s.runs = {{0, 10, 2, false}, {2, 0, 1, true}, {4, 20, 2, false}};
+    s.realSize = 6 * kCs - 50;
+    s.initializedSize = 4 * kCs + 100;
+    Bytes expected(s.realSize);
+    std::copy(first.begin(), first.end(), expected.begin());
+    std::copy(second.begin(), second.begin() + 100, expected.begin() + 4 * kCs);
+
+    BothReads r = ReadBothWays(*disk.dev, s, s.realSize);
+    EXPECT_EQ(r.piecesRc, kErrHandleEof);  // VCN 3 is mapped by no run
+    EXPECT_EQ(r.directRc, kErrHandleEof);
+    EXPECT_EQ(r.pieces, expected);
+    EXPECT_EQ(r.direct, expected);
+
+    // A run on an unreadable sector fails both ways with the device's error.
+    auto bad = std::make_shared<BadSectorDevice>(disk.dev, 21 * kCs, 21 * kCs + 512);
+    s.initializedSize = s.realSize;
+    r = ReadBothWays(*bad, s, s.realSize);
+    EXPECT_EQ(r.piecesRc, kErrCrc);
+    EXPECT_EQ(r.directRc, kErrCrc);
+}
+
 TEST(NtfsRecord, CompressedStreamIsExpandedPerUnit) {
     Disk disk;
     // Unit 0 compresses well, unit 1 is random (stored raw), unit 2 is a short tail.
@@ -269,6 +318,9 @@ TEST(NtfsRecord, CompressedStreamIsExpandedPerUnit) {
     EXPECT_TRUE(p.dataStream().compressed);
     ASSERT_EQ(p.data().size(), plain.size());
     EXPECT_EQ(p.data(), plain);
+    const BothReads r = ReadBothWays(*disk.dev, p.dataStream(), plain.size());
+    EXPECT_EQ(r.directRc, kSuccess);
+    EXPECT_EQ(r.direct, plain);
 }
 
 TEST(NtfsRecord, HostileAttributeLengthsEndTheWalk) {

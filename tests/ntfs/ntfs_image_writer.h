@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -298,6 +299,28 @@ private:
     uint64_t mftLcn_;
     uint32_t records_;
     uint32_t rs_;
+};
+
+// A device over another that fails every read touching [badStart, badEnd),
+// as a disk with unreadable sectors does; reads are counted.
+class BadSectorDevice final : public BlockDevice {
+public:
+    BadSectorDevice(std::shared_ptr<BlockDevice> base, uint64_t badStart, uint64_t badEnd)
+        : base_(std::move(base)), badStart_(badStart), badEnd_(badEnd) {}
+    uint64_t size() const override { return base_->size(); }
+    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
+        ++reads;
+        if (offset < badEnd_ && offset + buf.size() > badStart_) return kErrCrc;
+        return base_->readAt(offset, buf);
+    }
+    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
+    bool writable() const override { return false; }
+    int reads = 0;
+
+private:
+    std::shared_ptr<BlockDevice> base_;
+    uint64_t badStart_;
+    uint64_t badEnd_;
 };
 
 inline Bytes Pattern(size_t n, uint32_t seed) {

@@ -313,6 +313,98 @@ TEST_F(NtfsScanTest, OverwriteAnswersAndAGrowingFailureSummary) {
     EXPECT_FALSE(go.load());
 }
 
+// Deleted files whose clusters follow one another from LCN 50, and one on
+// LCN 60; records 45..49.
+struct SmallFiles {
+    std::vector<std::pair<std::string, Bytes>> files;
+    explicit SmallFiles(TestVolume& v) {
+        const struct {
+            const char* name;
+            uint64_t lcn;
+            size_t size;
+        } layout[] = {{"s1.bin", 50, 3000}, {"s2.bin", 51, 6000}, {"s3.bin", 53, 100}, {"on-bad.bin", 60, 4096},
+                      {"s4.bin", 61, 4096}};
+        uint32_t n = 45;
+        for (const auto& f : layout) {
+            const Bytes content = Pattern(f.size, n);
+            Bytes clusters((f.size + kCs - 1) / kCs * kCs);
+            std::copy(content.begin(), content.end(), clusters.begin());
+            v.w.writeCluster(f.lcn, clusters);
+            RecordBuilder b(kRs, n, false);
+            b.standardInfo(0, 0, 0, 0x20).fileName(5, Utf16(f.name), 0x20)
+                .nonResidentData({{static_cast<int64_t>(f.lcn), clusters.size() / kCs}}, f.size, kCs);
+            v.w.writeRecord(n++, b.build());
+            files.emplace_back(f.name, content);
+        }
+    }
+};
+
+Bytes Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    Bytes b(text.size());
+    std::memcpy(b.data(), text.data(), text.size());
+    return b;
+}
+
+TEST_F(NtfsScanTest, FilesInARowAreReadOnceAndComeBackExactly) {
+    SmallFiles small(image);
+    auto counted = std::make_shared<BadSectorDevice>(image.dev, 0, 0);
+    CNtfsVolume v;
+    v.AttachDevice(counted);
+    v.m_bRunning = true;
+    ASSERT_EQ(v.ScanDeletedRecords(), 0);
+    for (const auto& [name, content] : small.files) v.AddToSelection(const_cast<NtfsFoundItem*>(Find(v, name)));
+    const int before = counted->reads;
+    std::atomic<bool> go{true};
+    const NtfsRecoveryReport report = v.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_EQ(report.written, 5u);
+    for (const auto& [name, content] : small.files) EXPECT_EQ(Slurp(dest / name), content) << name;
+    // The first file is read on its own, the rest from one read-ahead.
+    EXPECT_LE(counted->reads - before, 2);
+}
+
+TEST_F(NtfsScanTest, ABadSectorFailsOnlyTheFileOnItAndIsNotReadAgainAndAgain) {
+    SmallFiles small(image);
+    auto bad = std::make_shared<BadSectorDevice>(image.dev, 60 * kCs + 512, 60 * kCs + 1024);
+    CNtfsVolume v;
+    v.AttachDevice(bad);
+    v.m_bRunning = true;
+    ASSERT_EQ(v.ScanDeletedRecords(), 0);
+    for (const auto& [name, content] : small.files) v.AddToSelection(const_cast<NtfsFoundItem*>(Find(v, name)));
+    const int before = bad->reads;
+    std::atomic<bool> go{true};
+    const NtfsRecoveryReport report = v.RecoverSelection(dest.string(), prompt, go);
+    EXPECT_EQ(report.written, 4u);
+    EXPECT_EQ(report.failures, std::vector<std::string>{"Can not recovery file 'on-bad.bin'.\n"});
+    for (const auto& [name, content] : small.files)
+        if (name != "on-bad.bin") {
+            EXPECT_EQ(Slurp(dest / name), content) << name;
+        }
+    // One read-ahead meets the bad sector; after that every file is read on
+    // its own, the bad one once.
+    EXPECT_EQ(bad->reads - before, 1 + 5);
+}
+
+TEST_F(NtfsScanTest, SameNamedFilesInANewFolderStillAskBeforeReplacing) {
+    image.file(50, 38, "dup.txt", false);
+    RecordBuilder other(kRs, 51, false);
+    other.standardInfo(0, 0, 0, 0x20).fileName(38, u"dup.txt", 0x20).residentData(ToBytes("second"));
+    image.w.writeRecord(51, other.build());
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    for (const auto& item : volume.foundItems())
+        if (item->nameText() == "dup.txt") volume.AddToSelection(item.get());
+    ASSERT_EQ(volume.Selection().size(), 2u);
+    prompt.answers = {OverwriteAnswer::No};
+    std::atomic<bool> go{true};
+    const NtfsRecoveryReport report = volume.RecoverSelection(dest.string(), prompt, go);
+    // "Gone" did not exist before the run; the second dup.txt is still asked about.
+    EXPECT_EQ(prompt.asked, std::vector<std::string>{"dup.txt"});
+    EXPECT_EQ(report.written, 1u);
+    EXPECT_EQ(report.skipped, 1u);
+    EXPECT_EQ(Slurp(dest / "Gone" / "dup.txt"), Bytes(10, std::byte{'x'}));
+}
+
 // Records of an older MFT left on the disk, outside the current one.
 void PlantOldRecords(TestVolume& v) {
     const uint64_t at = 100 * kCs;
