@@ -39,6 +39,9 @@ void CMftRecordParser::clear() {
     inUse_ = false;
     fixupOk_ = false;
     ownNumber_ = 0;
+    baseNumberKnown_ = false;
+    baseNumber_ = 0;
+    baseSequence_ = 0;
     hasStandardInfo_ = false;
     standardInfo_ = {};
     hasFileName_ = false;
@@ -100,12 +103,29 @@ ErrorCode CMftRecordParser::readAttributeList(ByteSpan attr, std::vector<uint64_
         const size_t entryLength = readLe16(value, pos + 0x04);
         if (entryLength < 0x18) break;
         const uint64_t number = readLe64(value, pos + 0x10) & kReferenceMask;
-        if (number != ownNumber_ && extensions.size() < kNtfsMaxExtensionRecords &&
+        if (number != baseNumber_ && extensions.size() < kNtfsMaxExtensionRecords &&
             std::find(extensions.begin(), extensions.end(), number) == extensions.end())
             extensions.push_back(number);
         pos += entryLength;
     }
     return kSuccess;
+}
+
+// An extension record names its base in its header (0x20): the base's
+// number and, in the top 16 bits, its sequence number. Freeing a record
+// bumps its sequence (skipping 0), so a deleted base is one ahead of the
+// references made while it lived. A record that names another base (a
+// reused slot, a hostile list) adds nothing.
+bool CMftRecordParser::belongsToBase(ByteSpan extension) const {
+    const uint64_t reference = readLe64(extension, 0x20);
+    const uint64_t number = reference & kReferenceMask;
+    if (number == 0) return false;
+    if (!baseNumberKnown_) return true;
+    if (number != baseNumber_) return false;
+    const uint16_t sequence = static_cast<uint16_t>(reference >> 48);
+    if (sequence == 0 || baseSequence_ == 0 || sequence == baseSequence_) return true;
+    const uint16_t before = baseSequence_ == 1 ? 0xFFFF : static_cast<uint16_t>(baseSequence_ - 1);
+    return !inUse_ && sequence == before;
 }
 
 void CMftRecordParser::walkAttributes(ByteSpan record, bool isBase, bool nameOnly, std::vector<Piece>& pieces,
@@ -182,7 +202,11 @@ ErrorCode CMftRecordParser::ParseRecord(ByteSpan record, bool readData) {
     std::vector<std::byte> copy;
     if (!prepare(record, copy)) return kErrInvalidParameter;
     inUse_ = (readLe16(copy, 0x16) & 0x0001) != 0;
-    if (readLe16(copy, 0x04) >= 0x30) ownNumber_ = readLe32(copy, 0x2C);
+    const bool headerHasNumber = readLe16(copy, 0x04) >= 0x30;
+    if (headerHasNumber) ownNumber_ = readLe32(copy, 0x2C);
+    baseNumberKnown_ = numberGiven_ || headerHasNumber;
+    baseNumber_ = numberGiven_ ? givenNumber_ : ownNumber_;
+    baseSequence_ = readLe16(copy, 0x10);
 
     std::vector<Piece> pieces;
     std::vector<uint64_t> extensions;
@@ -195,9 +219,7 @@ ErrorCode CMftRecordParser::ParseRecord(ByteSpan record, bool readData) {
         for (uint64_t number : extensions) {
             raw.clear();
             if (!fetcher_(number, raw) || raw.size() < recordSize_) continue;
-            if (!prepare(raw, ext)) continue;
-            // Only extension records (base reference set) add attributes.
-            if ((readLe64(ext, 0x20) & kReferenceMask) == 0) continue;
+            if (!prepare(raw, ext) || !belongsToBase(ext)) continue;
             walkAttributes(ext, false, false, pieces, nullptr, error);
         }
         fixupOk_ = baseFixup;

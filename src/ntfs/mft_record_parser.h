@@ -80,6 +80,13 @@ public:
     // content is read). outputFile: when set, content goes there instead of memory.
     void Attach(BlockDevice* device, OutputFile* outputFile);
     void SetRecordFetcher(NtfsRecordFetcher fetcher) { fetcher_ = std::move(fetcher); }
+    // The record's number when its place in the MFT is known; otherwise the
+    // header's own number (0x2C, NTFS 3.1 records) is taken. Extension
+    // records must name it as their base.
+    void SetRecordNumber(uint64_t number) {
+        givenNumber_ = number;
+        numberGiven_ = true;
+    }
     // 87 when recordSize or clusterSize is 0 or odd.
     ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
     // Caps content read into memory (the file path is capped by copyLimit).
@@ -124,11 +131,14 @@ private:
                         std::vector<uint64_t>* extensions, ErrorCode& error);
     void takeFileName(ByteSpan value);
     ErrorCode readAttributeList(ByteSpan attr, std::vector<uint64_t>& extensions);
+    bool belongsToBase(ByteSpan extension) const;
     ErrorCode readContent();
 
     BlockDevice* device_ = nullptr;
     OutputFile* output_ = nullptr;
     NtfsRecordFetcher fetcher_;
+    uint64_t givenNumber_ = 0;
+    bool numberGiven_ = false;
     uint64_t partitionOffset_ = 0;
     uint32_t recordSize_ = 0;
     uint32_t clusterSize_ = 0;
@@ -138,6 +148,11 @@ private:
     bool inUse_ = false;
     bool fixupOk_ = false;
     uint32_t ownNumber_ = 0;
+    // The base record as extension records refer to it; number unknown when
+    // neither given nor in the header.
+    bool baseNumberKnown_ = false;
+    uint64_t baseNumber_ = 0;
+    uint16_t baseSequence_ = 0;
     bool hasStandardInfo_ = false;
     NtfsStandardInfo standardInfo_;
     bool hasFileName_ = false;

@@ -88,7 +88,8 @@ int CNtfsVolume::DecodeItem(ByteSpan record, NtfsFoundItem& item) {
     CMftRecordParser parser;
     if (parser.SetGeometry(NtfsVolumeAccess::partitionOffset(*this), recordSize_, clusterSize_) != kSuccess)
         return 1;
-    if (item.imageIndex >= 0) parser.SetRecordFetcher(NtfsVolumeAccess::fetcher(*this, static_cast<size_t>(item.imageIndex)));
+    if (item.imageIndex >= 0)
+        NtfsVolumeAccess::prepareParser(*this, parser, static_cast<size_t>(item.imageIndex), item.recordIndex);
     if (parser.ParseRecord(record, false) != kSuccess) return 1;
     const std::string name = NtfsItemName(parser.fileNameText());
     if (name.empty()) return 2;

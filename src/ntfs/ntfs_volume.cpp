@@ -84,6 +84,7 @@ ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
     if (ErrorCode rc = device_->readAt(mftStart, record0)) return rc;
 
     parser.Attach(device_.get(), nullptr);
+    parser.SetRecordNumber(0);
     // $MFT's own extension records lie in its first extent.
     parser.SetRecordFetcher([this, mftStart](uint64_t n, std::vector<std::byte>& out) {
         if (n == 0 || n > 0xFFFF) return false;
@@ -173,6 +174,11 @@ NtfsRecordFetcher NtfsVolumeAccess::fetcher(const CNtfsVolume& v, size_t image) 
     };
 }
 
+void NtfsVolumeAccess::prepareParser(const CNtfsVolume& v, CMftRecordParser& parser, size_t image, uint64_t index) {
+    if (image < v.impl_->images.size() && !v.impl_->images[image].lost) parser.SetRecordNumber(index);
+    parser.SetRecordFetcher(fetcher(v, image));
+}
+
 uint32_t NtfsVolumeAccess::nextFolderNumber(CNtfsVolume& v) {
     std::lock_guard lock(v.lock_);
     return v.folderCounter_++;
@@ -199,7 +205,7 @@ ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, 
     CMftRecordParser parser;
     if (ErrorCode rc = parser.SetGeometry(partitionOffset(v), v.recordSize_, v.clusterSize_)) return rc;
     parser.Attach(via != nullptr ? via : v.device_.get(), out);
-    parser.SetRecordFetcher(fetcher(v, image));
+    prepareParser(v, parser, image, item.recordIndex);
     parser.SetMemoryLimit(maxBytes);
     // Sparse and compressed files may be larger than the disk, but not by
     // more than the compression ratio; a hostile size stops there.

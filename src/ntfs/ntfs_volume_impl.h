@@ -52,6 +52,10 @@ struct NtfsVolumeAccess {
     static ByteSpan record(const CNtfsVolume& v, size_t image, uint64_t index);
     // Record lookup for $ATTRIBUTE_LIST extensions of an item in image.
     static NtfsRecordFetcher fetcher(const CNtfsVolume& v, size_t image);
+    // Sets up parser for record index of image: its number (an MFT record's
+    // place; records found outside the MFT carry their own) and the lookup
+    // of its extension records.
+    static void prepareParser(const CNtfsVolume& v, CMftRecordParser& parser, size_t image, uint64_t index);
     static uint32_t nextFolderNumber(CNtfsVolume& v);
     // The name-only decode of record index in image, cached.
     static NtfsFolderInfo folderInfo(CNtfsVolume& v, size_t image, uint64_t index);

@@ -291,6 +291,86 @@ TEST(NtfsStream, ReadingIntoABufferGivesTheSameBytesAsThePiecewiseRead) {
     EXPECT_EQ(r.directRc, kErrCrc);
 }
 
+// A base record 47 (sequence 5) whose data lies in extension record 48.
+struct SplitFile {
+    Disk disk;
+    const Bytes content = Pattern(2 * kCs - 10, 8);
+    Bytes base;
+    SplitFile(bool inUse) {
+        disk.put(40, content);
+        RecordBuilder b(kRs, 47, inUse);
+        b.standardInfo(0, 0, 0, 0).fileName(5, u"split.bin", 0x20).attributeList({{0x80, 48, 0}});
+        base = b.build();
+        writeLe16(base, 0x10, 5);
+    }
+    Bytes extension(uint64_t baseReference) const {
+        RecordBuilder e(kRs, 48, false);
+        e.baseReference(baseReference).nonResidentData({{40, 2}}, content.size(), kCs, 0);
+        return e.build();
+    }
+    // The size the base decodes to with ext as record 48.
+    uint64_t sizeWith(const Bytes& ext, Bytes record = {}) {
+        CMftRecordParser p = Parser(disk.dev.get());
+        p.SetRecordFetcher([&](uint64_t n, std::vector<std::byte>& out) {
+            if (n != 48) return false;
+            out = ext;
+            return true;
+        });
+        EXPECT_EQ(p.ParseRecord(record.empty() ? base : record, false), kSuccess);
+        return p.dataLength();
+    }
+};
+
+constexpr uint64_t Ref(uint64_t number, uint16_t sequence) { return number | (uint64_t{sequence} << 48); }
+
+TEST(NtfsRecord, AnExtensionRecordCountsOnlyWhenItNamesItsBase) {
+    SplitFile live(true);
+    EXPECT_EQ(live.sizeWith(live.extension(Ref(47, 5))), live.content.size());
+    EXPECT_EQ(live.sizeWith(live.extension(Ref(47, 0))), live.content.size());  // no sequence to compare
+    // Another file's extension, a free record, and a slot reused since.
+    EXPECT_EQ(live.sizeWith(live.extension(Ref(46, 5))), 0u);
+    EXPECT_EQ(live.sizeWith(live.extension(0)), 0u);
+    EXPECT_EQ(live.sizeWith(live.extension(Ref(47, 4))), 0u);
+    EXPECT_EQ(live.sizeWith(live.extension(Ref(47, 6))), 0u);
+}
+
+TEST(NtfsRecord, ADeletedBaseIsOneSequenceAheadOfItsExtensions) {
+    SplitFile gone(false);
+    EXPECT_EQ(gone.sizeWith(gone.extension(Ref(47, 4))), gone.content.size());
+    EXPECT_EQ(gone.sizeWith(gone.extension(Ref(47, 5))), gone.content.size());
+    EXPECT_EQ(gone.sizeWith(gone.extension(Ref(47, 3))), 0u);
+    // The sequence skips 0 when it wraps.
+    Bytes wrapped = gone.base;
+    writeLe16(wrapped, 0x10, 1);
+    EXPECT_EQ(gone.sizeWith(gone.extension(Ref(47, 0xFFFF)), wrapped), gone.content.size());
+}
+
+TEST(NtfsRecord, TheGivenRecordNumberIsTheBaseForOldRecordHeaders) {
+    // An NTFS 3.0 header carries no record number; the caller's place in the
+    // MFT is what extensions must name.
+    SplitFile old(true);
+    Bytes base = old.base;
+    writeLe16(base, 0x04, 0x2A);
+    writeLe32(base, 0x2C, 0);
+    // The update sequence moves to 0x2A: rebuild it there.
+    for (size_t i = 0; i <= kRs / 512; ++i) writeLe16(base, 0x2A + 2 * i, readLe16(base, 0x30 + 2 * i));
+    const Bytes ext = old.extension(Ref(47, 5));
+    auto sizeAs = [&](uint64_t number) {
+        CMftRecordParser p = Parser(old.disk.dev.get());
+        p.SetRecordNumber(number);
+        p.SetRecordFetcher([&](uint64_t n, std::vector<std::byte>& out) {
+            if (n != 48) return false;
+            out = ext;
+            return true;
+        });
+        EXPECT_EQ(p.ParseRecord(base, false), kSuccess);
+        EXPECT_TRUE(p.fixupApplied());
+        return p.dataLength();
+    };
+    EXPECT_EQ(sizeAs(47), old.content.size());
+    EXPECT_EQ(sizeAs(46), 0u);
+}
+
 TEST(NtfsRecord, CompressedStreamIsExpandedPerUnit) {
     Disk disk;
     // Unit 0 compresses well, unit 1 is random (stored raw), unit 2 is a short tail.
