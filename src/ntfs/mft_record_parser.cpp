@@ -224,7 +224,9 @@ ErrorCode CMftRecordParser::ParseRecord(ByteSpan record, bool readData) {
         }
         fixupOk_ = baseFixup;
     }
-    if (error != kSuccess) return error;
+    // A listing shows what the base record tells even when the attribute
+    // list cannot be read; reading the content fails then.
+    if (error != kSuccess && readData) return error;
 
     // Pieces in VCN order make one run list; a piece overlapping the one
     // before it (a duplicate or a hostile entry) is dropped.

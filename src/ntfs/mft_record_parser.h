@@ -96,7 +96,8 @@ public:
     // Full decoding. With readData the unnamed $DATA content is read (into
     // data() or the output file). 0, 87 for a short buffer or bad magic, or
     // the read error; 38 when the runs do not cover the stream (the missing
-    // part reads as zeros).
+    // part reads as zeros). Without readData an attribute list that cannot
+    // be read leaves the record as its base alone describes it.
     ErrorCode ParseRecord(ByteSpan record, bool readData);
     // Name-only decoding for records that begin "FILE0"; 0 or 87.
     ErrorCode ParseRecordName(ByteSpan record, std::string* nameOut);

@@ -88,6 +88,9 @@ int CNtfsVolume::DecodeItem(ByteSpan record, NtfsFoundItem& item) {
     CMftRecordParser parser;
     if (parser.SetGeometry(NtfsVolumeAccess::partitionOffset(*this), recordSize_, clusterSize_) != kSuccess)
         return 1;
+    // The device is there for a non-resident $ATTRIBUTE_LIST (bounded by the
+    // parser), without which a fragmented file would list as size 0.
+    parser.Attach(device_.get(), nullptr);
     if (item.imageIndex >= 0)
         NtfsVolumeAccess::prepareParser(*this, parser, static_cast<size_t>(item.imageIndex), item.recordIndex);
     if (parser.ParseRecord(record, false) != kSuccess) return 1;

@@ -133,7 +133,7 @@ public:
         uint64_t record;
         uint64_t firstVcn;
     };
-    RecordBuilder& attributeList(const std::vector<ListEntry>& entries) {
+    static Bytes attributeListValue(const std::vector<ListEntry>& entries) {
         Bytes v;
         for (const ListEntry& e : entries) {
             Bytes entry(0x20);
@@ -144,7 +144,10 @@ public:
             writeLe64(entry, 0x10, e.record | (uint64_t{1} << 48));
             v.insert(v.end(), entry.begin(), entry.end());
         }
-        return resident(0x20, v);
+        return v;
+    }
+    RecordBuilder& attributeList(const std::vector<ListEntry>& entries) {
+        return resident(0x20, attributeListValue(entries));
     }
 
     RecordBuilder& rawAttribute(const Bytes& attr) { return append(attr); }

@@ -405,6 +405,59 @@ TEST_F(NtfsScanTest, SameNamedFilesInANewFolderStillAskBeforeReplacing) {
     EXPECT_EQ(Slurp(dest / "Gone" / "dup.txt"), Bytes(10, std::byte{'x'}));
 }
 
+// A deleted file too fragmented for one record: base 52 keeps its
+// attribute list in cluster 70, its data lies in extension records 53, 54.
+Bytes PlantFragmentedFile(TestVolume& v) {
+    const Bytes content = Pattern(5 * kCs - 7, 52);
+    Bytes clusters(5 * kCs);
+    std::copy(content.begin(), content.end(), clusters.begin());
+    v.w.writeCluster(80, Bytes(clusters.begin(), clusters.begin() + 2 * kCs));
+    v.w.writeCluster(90, Bytes(clusters.begin() + 2 * kCs, clusters.end()));
+    const Bytes list = RecordBuilder::attributeListValue({{0x10, 52, 0}, {0x30, 52, 0}, {0x80, 53, 0}, {0x80, 54, 2}});
+    Bytes listCluster(kCs);
+    std::copy(list.begin(), list.end(), listCluster.begin());
+    v.w.writeCluster(70, listCluster);
+    RecordBuilder base(kRs, 52, false);
+    base.standardInfo(0, 0, 0, 0x20).fileName(5, u"frag.bin", 0x20)
+        .nonResidentRaw(0x20, EncodeRuns({{70, 1}}), list.size(), kCs, 0);
+    v.w.writeRecord(52, base.build());
+    RecordBuilder first(kRs, 53, false);
+    first.baseReference(52).nonResidentData({{80, 2}}, content.size(), kCs, 0);
+    v.w.writeRecord(53, first.build());
+    RecordBuilder second(kRs, 54, false);
+    second.baseReference(52).nonResidentData({{90, 3}}, content.size(), kCs, 2);
+    v.w.writeRecord(54, second.build());
+    return content;
+}
+
+TEST_F(NtfsScanTest, ANonResidentAttributeListGivesTheListingTheRealSize) {
+    const Bytes content = PlantFragmentedFile(image);
+    FilterCriteria c;
+    c.sizeMode = kSizeLarger;
+    c.minSizeKB = 16;  // only frag.bin is larger
+    volume.SetScanCriteria(0, c);
+    ASSERT_EQ(volume.ScanDeletedRecords(), 0);
+    ASSERT_EQ(sink.seen, std::vector<std::string>{"frag.bin"});
+    const NtfsFoundItem& frag = *volume.foundItems()[0];
+    EXPECT_EQ(frag.size, content.size());
+    std::vector<std::byte> data;
+    ASSERT_EQ(volume.ReadItemData(frag, data), kSuccess);
+    EXPECT_EQ(data, content);
+}
+
+TEST_F(NtfsScanTest, AnUnreadableAttributeListStillListsTheFile) {
+    PlantFragmentedFile(image);
+    CNtfsVolume v;
+    v.AttachDevice(std::make_shared<BadSectorDevice>(image.dev, 70 * kCs, 70 * kCs + 512));
+    v.m_bRunning = true;
+    ASSERT_EQ(v.ScanDeletedRecords(), 0);
+    const NtfsFoundItem* frag = Find(v, "frag.bin");
+    ASSERT_NE(frag, nullptr);
+    EXPECT_EQ(frag->size, 0u);  // as far as the base record tells
+    std::vector<std::byte> data;
+    EXPECT_EQ(v.ReadItemData(*frag, data), kErrCrc);
+}
+
 // Records of an older MFT left on the disk, outside the current one.
 void PlantOldRecords(TestVolume& v) {
     const uint64_t at = 100 * kCs;
