@@ -256,13 +256,17 @@ ErrorCode CMftRecordParser::readContent() {
     if (device_ == nullptr) return kErrNoImage;
     uint64_t length = stream_.realSize;
     if (stream_.allocatedSize != 0) length = std::min(length, stream_.allocatedSize);
+    // A copy cut short by the cap is an incomplete file, not a success; the
+    // memory cap is a preview's choice and cuts quietly.
+    const bool cut = output_ != nullptr && length > copyLimit_;
     length = std::min(length, output_ != nullptr ? copyLimit_ : memoryLimit_);
     if (output_ == nullptr) data_.reserve(static_cast<size_t>(length));  // length is capped above
-    return ReadNtfsStream(*device_, partitionOffset_, clusterSize_, stream_, length, [&](ByteSpan piece) {
+    const ErrorCode rc = ReadNtfsStream(*device_, partitionOffset_, clusterSize_, stream_, length, [&](ByteSpan piece) {
         if (output_ != nullptr) return output_->write(piece);
         data_.insert(data_.end(), piece.begin(), piece.end());
         return kSuccess;
     });
+    return rc == kSuccess && cut ? kErrHandleEof : rc;
 }
 
 ErrorCode CMftRecordParser::ParseRecordName(ByteSpan record, std::string* nameOut) {

@@ -91,6 +91,8 @@ public:
     ErrorCode SetGeometry(uint64_t partitionOffset, uint32_t recordSize, uint32_t clusterSize);
     // Caps content read into memory (the file path is capped by copyLimit).
     void SetMemoryLimit(uint64_t maxBytes) { memoryLimit_ = maxBytes; }
+    // Caps content written to the output file; a longer stream is written up
+    // to the cap and reported as 38.
     void SetCopyLimit(uint64_t maxBytes) { copyLimit_ = maxBytes; }
 
     // Full decoding. With readData the unnamed $DATA content is read (into

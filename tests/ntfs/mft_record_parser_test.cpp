@@ -1,6 +1,9 @@
 #include "ntfs/mft_record_parser.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "ntfs/ntfs_image_writer.h"
 #include "platform/lznt1.h"
@@ -179,6 +182,38 @@ TEST(NtfsRecord, SparseRunReadsAsZerosAndTheListGoesOn) {
     EXPECT_TRUE(std::equal(first.begin(), first.end(), p.data().begin()));
     EXPECT_TRUE(std::all_of(p.data().begin() + kCs, p.data().begin() + 3 * kCs, [](std::byte x) { return x == std::byte{0}; }));
     EXPECT_TRUE(std::equal(third.begin(), third.end(), p.data().begin() + 3 * kCs));
+}
+
+TEST(NtfsRecord, ACopyCutShortByTheCapIsReportedIncomplete) {
+    Disk disk;
+    const Bytes content = Pattern(3 * kCs, 9);
+    disk.put(10, content);
+    RecordBuilder b(kRs, 52, false);
+    b.standardInfo(0, 0, 0, 0).fileName(5, u"huge.bin", 0x20).nonResidentData({{10, 3}}, content.size(), kCs);
+    const Bytes rec = b.build();
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("ntfs-cap-" + std::to_string(::getpid()) + ".bin");
+    auto copyWithCap = [&](uint64_t cap) {
+        OutputFile out;
+        EXPECT_EQ(out.create(path.string()), kSuccess);
+        CMftRecordParser p;
+        p.Attach(disk.dev.get(), &out);
+        p.SetGeometry(0, kRs, kCs);
+        p.SetCopyLimit(cap);
+        const ErrorCode rc = p.ParseRecord(rec, true);
+        out.close();
+        return rc;
+    };
+    EXPECT_EQ(copyWithCap(content.size()), kSuccess);
+    EXPECT_EQ(std::filesystem::file_size(path), content.size());
+    EXPECT_EQ(copyWithCap(2 * kCs), kErrHandleEof);
+    EXPECT_EQ(std::filesystem::file_size(path), 2 * kCs);
+    // A preview's memory cap cuts quietly.
+    CMftRecordParser q = Parser(disk.dev.get());
+    q.SetMemoryLimit(100);
+    EXPECT_EQ(q.ParseRecord(rec, true), kSuccess);
+    EXPECT_EQ(q.data().size(), 100u);
+    std::filesystem::remove(path);
 }
 
 TEST(NtfsRecord, NamedStreamIsNotPartOfTheFile) {
