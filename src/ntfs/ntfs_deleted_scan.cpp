@@ -164,10 +164,14 @@ void CNtfsVolume::BuildPath(NtfsFoundItem& item, uint64_t parent) {
         const MftImage& img = impl_->images[image];
         std::unordered_set<uint64_t> seen;
         uint64_t current = parent;
+        uint32_t near = item.recordIndex;
         for (int depth = 0; depth < kMaxPathDepth && current != kNtfsRootRecord && seen.insert(current).second; ++depth) {
-            auto it = img.byNumber.find(current);
+            const std::optional<uint32_t> at = img.nearest(current, near);
             NtfsFolderInfo info;
-            if (it != img.byNumber.end()) info = NtfsVolumeAccess::folderInfo(*this, image, it->second);
+            if (at) {
+                info = NtfsVolumeAccess::folderInfo(*this, image, *at);
+                near = *at;
+            }
             if (!info.folder) {
                 uint32_t number;
                 {

@@ -69,11 +69,16 @@ int CNtfsVolume::ScanFormatted() {
 
     const uint64_t base = NtfsVolumeAccess::partitionOffset(*this);
     const uint64_t available = device_ && device_->size() > base ? device_->size() - base : 0;
-    const uint64_t start = uint64_t{scanFirstSector_} * bytesPerSector_;
+    const uint64_t rs = recordSize_;
+    // Records lie at whole multiples of the record size from the partition
+    // start, wherever the chosen range begins.
+    const uint64_t start = uint64_t{scanFirstSector_} * bytesPerSector_ / rs * rs;
     const uint64_t end = std::min<uint64_t>(uint64_t{scanLastSector_} * bytesPerSector_, available);
     const uint64_t window = uint64_t{clusterSize_} * 100;
     // Whole records per read; each record position of the range is looked at once.
-    const uint64_t chunk = std::max<uint64_t>(window, kReadBytes / recordSize_ * recordSize_);
+    const uint64_t chunk = std::max<uint64_t>(window, kReadBytes / rs * rs);
+    // A read that fails is retried in windows of whole records.
+    const uint64_t retry = std::max<uint64_t>(rs, window / rs * rs);
     const uint64_t mftStart = mftLcn_ != ~uint64_t{0} && mftLcn_ < (~uint64_t{0} >> 1) / clusterSize_
                                   ? mftLcn_ * clusterSize_ : ~uint64_t{0};
     const std::vector<std::pair<uint64_t, uint64_t>> extents = impl_->mftExtents;
@@ -92,34 +97,46 @@ int CNtfsVolume::ScanFormatted() {
     std::string name;
     CMftRecordParser parser;
     parser.SetGeometry(0, recordSize_, clusterSize_);
-    for (uint64_t position = start; device_ && position + recordSize_ <= end && m_bRunning.load();) {
-        const uint64_t length = std::min(chunk, (end - position) / recordSize_ * recordSize_);
-        if (progress_ != nullptr) {
-            progress_->m_nProgressPos = static_cast<uint32_t>(std::min<uint64_t>((position - start) / window, 0xFFFFFFFFu));
-            progress_->setText(FoundText(found));
-        }
-        buffer.resize(static_cast<size_t>(length));
-        if (device_->readAt(base + position, buffer) != kSuccess) {
-            position += length;  // an unreadable stretch is passed over
-            continue;
-        }
-        for (uint64_t g = 0; g < length; g += recordSize_) {
+    // Looks at every record of bytes, read from partition offset position.
+    auto examine = [&](uint64_t position, ByteSpan bytes) {
+        for (uint64_t g = 0; g + rs <= bytes.size(); g += rs) {
             const uint64_t at = position + g;
             while (extent < extents.size() && extents[extent].second <= at) ++extent;
             if (extent < extents.size() && extents[extent].first <= at) {
                 // The current MFT is listed from memory by the other thread.
-                if (at == mftStart) found += mftImageLength_ / recordSize_;
+                if (at == mftStart) found += mftImageLength_ / rs;
                 continue;
             }
-            const ByteSpan record = ByteSpan(buffer).subspan(static_cast<size_t>(g), recordSize_);
+            const ByteSpan record = bytes.subspan(static_cast<size_t>(g), rs);
             if (parser.ParseRecordName(record, &name) != kSuccess || name.empty()) continue;
             const uint32_t own = readLe32(record, 0x2C);
             // The volume's own files (and $MFTMirr's copies of them) are no finds.
             if (own < kNtfsFirstUserRecord) continue;
             ++found;
-            if (lost.recordCount < kMaxLostRecords && lost.byNumber.try_emplace(own, lost.recordCount).second) {
+            // Every position is looked at once, so a number seen again is
+            // another record: an older MFT's file of that number.
+            if (lost.recordCount < kMaxLostRecords) {
                 lost.bytes.insert(lost.bytes.end(), record.begin(), record.end());
+                lost.byNumber[own].push_back(lost.recordCount);
                 ++lost.recordCount;
+            }
+        }
+    };
+    for (uint64_t position = start; device_ && position + rs <= end && m_bRunning.load();) {
+        const uint64_t length = std::min(chunk, (end - position) / rs * rs);
+        if (progress_ != nullptr) {
+            progress_->m_nProgressPos = static_cast<uint32_t>(std::min<uint64_t>((position - start) / window, 0xFFFFFFFFu));
+            progress_->setText(FoundText(found));
+        }
+        buffer.resize(static_cast<size_t>(length));
+        if (device_->readAt(base + position, buffer) == kSuccess) {
+            examine(position, buffer);
+        } else {
+            // Around a bad sector the readable windows are still searched.
+            for (uint64_t w = 0; w < length && m_bRunning.load(); w += retry) {
+                const MutableByteSpan piece =
+                    MutableByteSpan(buffer).subspan(static_cast<size_t>(w), static_cast<size_t>(std::min(retry, length - w)));
+                if (device_->readAt(base + position + w, piece) == kSuccess) examine(position + w, piece);
             }
         }
         position += length;

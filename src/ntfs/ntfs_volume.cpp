@@ -157,15 +157,15 @@ ByteSpan NtfsVolumeAccess::record(const CNtfsVolume& v, size_t image, uint64_t i
     return ByteSpan(img.bytes).subspan(static_cast<size_t>(index) * v.recordSize_, v.recordSize_);
 }
 
-NtfsRecordFetcher NtfsVolumeAccess::fetcher(const CNtfsVolume& v, size_t image) {
-    return [&v, image](uint64_t number, std::vector<std::byte>& out) {
+NtfsRecordFetcher NtfsVolumeAccess::fetcher(const CNtfsVolume& v, size_t image, uint64_t base) {
+    return [&v, image, base](uint64_t number, std::vector<std::byte>& out) {
         if (image >= v.impl_->images.size()) return false;
         const MftImage& img = v.impl_->images[image];
         uint64_t index = number;
         if (img.lost) {
-            auto it = img.byNumber.find(number);
-            if (it == img.byNumber.end()) return false;
-            index = it->second;
+            const auto found = img.nearest(number, static_cast<uint32_t>(std::min<uint64_t>(base, UINT32_MAX)));
+            if (!found) return false;
+            index = *found;
         }
         const ByteSpan bytes = record(v, image, index);
         if (bytes.empty()) return false;
@@ -176,7 +176,7 @@ NtfsRecordFetcher NtfsVolumeAccess::fetcher(const CNtfsVolume& v, size_t image) 
 
 void NtfsVolumeAccess::prepareParser(const CNtfsVolume& v, CMftRecordParser& parser, size_t image, uint64_t index) {
     if (image < v.impl_->images.size() && !v.impl_->images[image].lost) parser.SetRecordNumber(index);
-    parser.SetRecordFetcher(fetcher(v, image));
+    parser.SetRecordFetcher(fetcher(v, image, index));
 }
 
 uint32_t NtfsVolumeAccess::nextFolderNumber(CNtfsVolume& v) {

@@ -1,7 +1,9 @@
 #pragma once
 // CNtfsVolume's private state shared by its source files: the MFT images
 // and the extents of the current MFT on the partition.
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -16,9 +18,23 @@ namespace vantor {
 struct MftImage {
     MftBytes bytes;
     uint32_t recordCount = 0;
-    // Records found outside the current MFT: own record number -> index.
+    // Records found outside the current MFT: own record number -> indices,
+    // ascending (two old MFTs may both hold a number).
     bool lost = false;
-    std::unordered_map<uint64_t, uint32_t> byNumber;
+    std::unordered_map<uint64_t, std::vector<uint32_t>> byNumber;
+
+    // The found record numbered number that lies nearest to index near:
+    // records of one old MFT lie together, so it is the one of the same MFT.
+    std::optional<uint32_t> nearest(uint64_t number, uint32_t near) const {
+        auto it = byNumber.find(number);
+        if (it == byNumber.end() || it->second.empty()) return std::nullopt;
+        const std::vector<uint32_t>& at = it->second;
+        auto after = std::lower_bound(at.begin(), at.end(), near);
+        if (after == at.end()) return at.back();
+        if (after == at.begin()) return *after;
+        const uint32_t before = *(after - 1);
+        return near - before <= *after - near ? before : *after;
+    }
 };
 
 // A parent record as path building sees it, decoded once per scan.
@@ -50,8 +66,8 @@ struct NtfsVolumeAccess {
     // The record bytes (as they lie) of record index in image; empty span
     // when out of range.
     static ByteSpan record(const CNtfsVolume& v, size_t image, uint64_t index);
-    // Record lookup for $ATTRIBUTE_LIST extensions of an item in image.
-    static NtfsRecordFetcher fetcher(const CNtfsVolume& v, size_t image);
+    // Record lookup for $ATTRIBUTE_LIST extensions of record index in image.
+    static NtfsRecordFetcher fetcher(const CNtfsVolume& v, size_t image, uint64_t index);
     // Sets up parser for record index of image: its number (an MFT record's
     // place; records found outside the MFT carry their own) and the lookup
     // of its extension records.

@@ -548,6 +548,65 @@ TEST_F(NtfsScanTest, FormattedScanWithoutBootSectorStillFindsRecords) {
     EXPECT_EQ(Path(*Find(volume, "deep.txt")), (std::vector<std::string>{"B", "A", "Lost Files1"}));
 }
 
+TEST_F(NtfsScanTest, FormattedScanSearchStartsOnARecordBoundary) {
+    PlantOldRecords(image);
+    // The range starts one sector into the old records' first cluster.
+    volume.SetScanRange(100 * 8 + 1, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    const NtfsFoundItem* old = Find(volume, "old.txt");
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(Path(*old), (std::vector<std::string>{"OldDir", "Lost Files1"}));
+    EXPECT_NE(Find(volume, "stray2.txt"), nullptr);
+}
+
+TEST_F(NtfsScanTest, FormattedScanReadsAroundABadSector) {
+    PlantOldRecords(image);
+    // A record in the last 100-cluster window, which holds a bad sector.
+    RecordBuilder lostOne(kRs, 80, true);
+    lostOne.standardInfo(0, 0, 0, 0x20).fileName(5, u"in-bad-window.txt", 0x20);
+    image.dev->writeAt(210 * kCs, lostOne.build());
+    CNtfsVolume v;
+    v.AttachDevice(std::make_shared<BadSectorDevice>(image.dev, 230 * kCs, 230 * kCs + 512));
+    v.SetScanRange(0, 256 * 8);
+    v.m_bRunning = true;
+    ASSERT_EQ(v.ScanFormatted(), 0);
+    // The whole range is one read, and it fails; the other windows are searched.
+    EXPECT_NE(Find(v, "old.txt"), nullptr);
+    EXPECT_NE(Find(v, "stray1.txt"), nullptr);
+    EXPECT_EQ(Find(v, "in-bad-window.txt"), nullptr);
+    EXPECT_NE(Find(v, "deep.txt"), nullptr);  // the MFT listing is untouched
+    EXPECT_EQ(v.formattedFoundCount(), 64u + 4u);
+}
+
+TEST_F(NtfsScanTest, TwoOldMftsWithTheSameRecordNumbersAreBothListed) {
+    PlantOldRecords(image);
+    // A second old MFT at cluster 150 reuses numbers 70 and 71.
+    RecordBuilder dir(kRs, 70, true, true);
+    dir.standardInfo(0, 0, 0, 0x10).fileName(5, u"NewDir", kFolder);
+    image.dev->writeAt(150 * kCs, dir.build());
+    RecordBuilder file(kRs, 71, true);
+    file.standardInfo(0, 0, 0, 0x20).fileName(70, u"new.txt", 0x20).residentData(ToBytes("new contents\n"));
+    image.dev->writeAt(150 * kCs + kRs, file.build());
+    volume.SetScanRange(0, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    EXPECT_EQ(volume.formattedFoundCount(), 64u + 4u + 2u);
+    EXPECT_EQ(volume.recordCount(1), 6u);
+    const NtfsFoundItem* old = Find(volume, "old.txt");
+    const NtfsFoundItem* fresh = Find(volume, "new.txt");
+    ASSERT_NE(old, nullptr);
+    ASSERT_NE(fresh, nullptr);
+    // Each file's folder is the record of that number in its own old MFT.
+    EXPECT_EQ(Path(*old), (std::vector<std::string>{"OldDir", "Lost Files1"}));
+    EXPECT_EQ(Path(*fresh), (std::vector<std::string>{"NewDir", "Lost Files1"}));
+    std::vector<std::byte> data;
+    ASSERT_EQ(volume.ReadItemData(*fresh, data), kSuccess);
+    EXPECT_EQ(data, ToBytes("new contents\n"));
+    // Every position once: no record is listed twice.
+    int olds = 0;
+    for (const auto& item : volume.foundItems()) olds += item->nameText() == "old.txt";
+    EXPECT_EQ(olds, 1);
+}
+
 TEST_F(NtfsScanTest, FormattedScanRangeTailIsExamined) {
     PlantOldRecords(image);
     // The range ends right after the third old record, mid-window.
