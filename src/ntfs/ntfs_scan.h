@@ -22,8 +22,10 @@
 namespace vantor {
 
 // What the page does with WM_NTFS_FOUND_ITEM. Calls never overlap (the two
-// threads of the formatted scan take turns), and come from a scan thread:
-// the implementation must not call back into the volume's scan functions.
+// threads of the formatted scan take turns), arrive in index order, and come
+// from a scan thread: the implementation must not call back into the
+// volume's scan functions. The volume's lock is not held during a call, so
+// a page that hands the item to its own thread may call the volume there.
 class NtfsItemSink {
 public:
     virtual ~NtfsItemSink() = default;
@@ -175,6 +177,8 @@ private:
 
     // Shared by the formatted scan's two threads.
     mutable std::mutex lock_;
+    // Held around each call of the sink, never together with lock_ held.
+    std::mutex deliveryLock_;
     uint32_t folderCounter_ = 0;
     std::vector<std::unique_ptr<NtfsFoundItem>> foundItems_;
     std::vector<NtfsFoundItem*> selection_;

@@ -185,13 +185,21 @@ uint32_t NtfsVolumeAccess::nextFolderNumber(CNtfsVolume& v) {
 }
 
 uint32_t NtfsVolumeAccess::appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send) {
-    std::lock_guard lock(v.lock_);
-    const uint32_t index = static_cast<uint32_t>(v.foundItems_.size());
+    send = send && v.sink_ != nullptr;
+    // The delivery lock is taken before the item gets its index, so items
+    // reach the sink one at a time and in index order; the volume's lock is
+    // let go before the sink runs, so a page that waits on its own thread
+    // calling the volume cannot deadlock.
+    std::unique_lock delivery(v.deliveryLock_, std::defer_lock);
+    if (send) delivery.lock();
     NtfsFoundItem* raw = item.get();
-    v.foundItems_.push_back(std::move(item));
-    // The sink is called under the lock, so the two threads of the formatted
-    // scan never deliver at the same time.
-    if (send && v.sink_ != nullptr) v.sink_->onFoundItem(raw, index);
+    uint32_t index;
+    {
+        std::lock_guard lock(v.lock_);
+        index = static_cast<uint32_t>(v.foundItems_.size());
+        v.foundItems_.push_back(std::move(item));
+    }
+    if (send) v.sink_->onFoundItem(raw, index);
     return index;
 }
 

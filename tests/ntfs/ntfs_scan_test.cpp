@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "ntfs/ntfs_image_writer.h"
 
@@ -605,6 +608,45 @@ TEST_F(NtfsScanTest, TwoOldMftsWithTheSameRecordNumbersAreBothListed) {
     int olds = 0;
     for (const auto& item : volume.foundItems()) olds += item->nameText() == "old.txt";
     EXPECT_EQ(olds, 1);
+}
+
+// A page that hands each item to its own thread and waits for it there,
+// the way a GUI marshals a blocking call; that thread asks the volume.
+class MarshallingSink : public NtfsItemSink {
+public:
+    explicit MarshallingSink(CNtfsVolume& v) : volume(v) {}
+    ~MarshallingSink() override {
+        for (std::thread& t : helpers) t.join();
+    }
+    void onFoundItem(NtfsFoundItem*, uint32_t index) override {
+        indices.push_back(index);
+        if (helpers.size() >= 3) return;  // a few are enough; each may wait
+        auto answered = std::make_shared<std::promise<void>>();
+        std::future<void> done = answered->get_future();
+        helpers.emplace_back([this, answered] {
+            (void)volume.recordCount(0);
+            (void)volume.imageCount();
+            answered->set_value();
+        });
+        if (done.wait_for(std::chrono::seconds(2)) != std::future_status::ready) ++blocked;
+    }
+    CNtfsVolume& volume;
+    std::vector<std::thread> helpers;
+    std::vector<uint32_t> indices;
+    int blocked = 0;
+};
+
+TEST_F(NtfsScanTest, ASinkMayCallTheVolumeFromAnotherThreadWhileItemsArrive) {
+    PlantOldRecords(image);
+    MarshallingSink page(volume);
+    volume.SetSink(&page);
+    volume.SetScanRange(0, 256 * 8);
+    ASSERT_EQ(volume.ScanFormatted(), 0);
+    EXPECT_EQ(page.blocked, 0);
+    EXPECT_EQ(page.helpers.size(), 3u);
+    // Deliveries stay in index order across the two threads.
+    EXPECT_TRUE(std::is_sorted(page.indices.begin(), page.indices.end()));
+    EXPECT_GT(page.indices.size(), 10u);
 }
 
 TEST_F(NtfsScanTest, FormattedScanRangeTailIsExamined) {
