@@ -87,9 +87,8 @@ bool CNtfsVolume::StartRecovery(const std::string& destination, char scannedLett
     }
     bool sameVolume = DestinationOnDriveLetter(destination, scannedLetter);
     if (!sameVolume && !devicePath_.empty()) {
-        const uint64_t start = NtfsVolumeAccess::partitionOffset(*this);
-        const uint64_t length = device_ && device_->size() > start ? device_->size() - start : 0;
-        sameVolume = SameFileSystemDevice(destination, devicePath_, start, length);
+        const NtfsVolumeExtent extent = scannedExtent();
+        sameVolume = SameFileSystemDevice(destination, extent.path, extent.startByte, extent.lengthBytes);
     }
     if (sameVolume) {
         prompt.message(kNtfsOtherDriveText, kNoticeCaption, MessageIcon::Information);

@@ -47,6 +47,14 @@ inline constexpr const char* kNtfsMailNameFilter = ".dbx .pst .box";
 // Largest buffer ReadItemData hands back (preview and thumbnails).
 inline constexpr uint64_t kNtfsReadItemCap = uint64_t{256} << 20;
 
+// Where the scanned volume lies on the file a destination is compared with:
+// the image or block-device path and the volume's bytes on it.
+struct NtfsVolumeExtent {
+    std::string path;
+    uint64_t startByte = 0;
+    uint64_t lengthBytes = 0;
+};
+
 struct NtfsRecoveryReport {
     uint32_t written = 0;
     uint32_t skipped = 0;   // "No" to the overwrite question, or a '"' name
@@ -70,8 +78,9 @@ public:
     // An already opened device (tests, benches); filePath, when known, is the
     // image or block-device file the destination check compares against.
     void AttachDevice(DevicePtr device, std::string filePath = {});
-    // Partition start on the opened device, and the sector size (512).
-    void SetPartitionStart(uint32_t startSector, uint32_t bytesPerSector);
+    // Partition start on the opened device, the sector size (512), and the
+    // partition's length in bytes (0: to the end of the device).
+    void SetPartitionStart(uint32_t startSector, uint32_t bytesPerSector, uint64_t lengthBytes = 0);
     // Sector range relative to the partition start for the formatted scan;
     // lastSector is the first sector after the range.
     void SetScanRange(uint32_t firstSector, uint32_t lastSector);
@@ -150,6 +159,9 @@ public:
     // Owned items; read after a scan, or from the sink.
     const std::vector<std::unique_ptr<NtfsFoundItem>>& foundItems() const { return foundItems_; }
     uint32_t folderCounter() const { return folderCounter_; }
+    // What the destination check compares with; an empty path when the
+    // device has no file (in-memory devices).
+    NtfsVolumeExtent scannedExtent() const;
 
 private:
     struct Impl;
@@ -157,6 +169,10 @@ private:
 
     DevicePtr device_;
     std::string devicePath_;
+    // Where the opened device starts on devicePath_ (a lettered volume is a
+    // view into its drive).
+    uint64_t deviceStartByte_ = 0;
+    uint64_t partitionLength_ = 0;
     bool isNtfs_ = false;
     uint32_t partitionStartSector_ = 0;
     uint32_t bytesPerSector_ = 512;

@@ -20,6 +20,7 @@ CNtfsVolume::~CNtfsVolume() = default;
 bool CNtfsVolume::OpenDevice(const std::string& name, bool isPhysical) {
     device_.reset();
     devicePath_.clear();
+    deviceStartByte_ = 0;
     DeviceTable& table = DeviceTable::Global();
     std::string path;
     if (isPhysical) {
@@ -30,11 +31,15 @@ bool CNtfsVolume::OpenDevice(const std::string& name, bool isPhysical) {
         if (name.empty()) return false;
         path = VolumeName(name[0]);
         if (auto volume = table.volume(name[0]))
-            if (auto drive = table.drive(volume->driveNumber)) devicePath_ = drive->path;
+            if (auto drive = table.drive(volume->driveNumber)) {
+                devicePath_ = drive->path;
+                deviceStartByte_ = volume->startByte;
+            }
     }
     DevicePtr device;
     if (table.open(path, Access::Read, device) != kSuccess || !device) {
         devicePath_.clear();
+        deviceStartByte_ = 0;
         return false;
     }
     device_ = std::move(device);
@@ -44,11 +49,23 @@ bool CNtfsVolume::OpenDevice(const std::string& name, bool isPhysical) {
 void CNtfsVolume::AttachDevice(DevicePtr device, std::string filePath) {
     device_ = std::move(device);
     devicePath_ = std::move(filePath);
+    deviceStartByte_ = 0;
 }
 
-void CNtfsVolume::SetPartitionStart(uint32_t startSector, uint32_t bytesPerSector) {
+void CNtfsVolume::SetPartitionStart(uint32_t startSector, uint32_t bytesPerSector, uint64_t lengthBytes) {
     partitionStartSector_ = startSector;
     bytesPerSector_ = bytesPerSector;
+    partitionLength_ = lengthBytes;
+}
+
+NtfsVolumeExtent CNtfsVolume::scannedExtent() const {
+    NtfsVolumeExtent extent;
+    extent.path = devicePath_;
+    const uint64_t start = NtfsVolumeAccess::partitionOffset(*this);
+    extent.startByte = deviceStartByte_ + start;
+    extent.lengthBytes = partitionLength_;
+    if (extent.lengthBytes == 0 && device_ && device_->size() > start) extent.lengthBytes = device_->size() - start;
+    return extent;
 }
 
 void CNtfsVolume::SetScanRange(uint32_t firstSector, uint32_t lastSector) {
@@ -132,6 +149,7 @@ void CNtfsVolume::Reset() {
     impl_ = std::make_unique<Impl>();
     device_.reset();
     devicePath_.clear();
+    deviceStartByte_ = 0;
     foundItems_.clear();
     selection_.clear();
     folderCounter_ = 0;

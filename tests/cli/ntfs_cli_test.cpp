@@ -289,6 +289,46 @@ TEST_F(NtfsSessionTest, AStoppedScanEndsWithAnEmptyTree) {
     EXPECT_NE(session->tree().root(), nullptr);
 }
 
+TEST(NtfsSessionDestination, TheScannedBytesAreThePartitionsWithOrWithoutALetter) {
+    // An image file whose NTFS volume starts 2 MiB in and is mounted as X:.
+    TempDir dir;
+    const std::string image = (dir.path() / "disk.img").string();
+    constexpr uint64_t kMiB = uint64_t{1} << 20;
+    MemoryDevice disk(Bytes(4 * kMiB), true);
+    VolumeWriter w(disk, 2 * kMiB, 2 * kMiB / 512, 4096, 4, 64);
+    w.writeBoot();
+    w.writeSystemRecords();
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(disk.bytes().data()), static_cast<std::streamsize>(disk.bytes().size()));
+    DeviceTable::Global().clear();
+    DeviceTable::Global().attachImages({image});
+    VolumeEntry x;
+    x.letter = 'X';
+    x.driveNumber = 0;
+    x.startByte = 2 * kMiB;
+    x.lengthBytes = 2 * kMiB;
+    x.fileSystem = "NTFS";
+    DeviceTable::Global().setVolumes({x});
+    for (char letter : {'X', '*'}) {
+        PartitionRecord record;
+        record.diskIndex = 0;
+        record.driveLetter = letter;
+        record.startSector = 4096;
+        record.totalBytes = 2 * kMiB;
+        record.setFileSystem("NTFS");
+        AppState state;
+        state.selectPartition(record);
+        NtfsSession session(record);
+        std::atomic<bool> running{true};
+        ASSERT_EQ(session.scan(ScanKind::Deleted, state, running), kSuccess) << letter;
+        const NtfsVolumeExtent e = session.volume().scannedExtent();
+        EXPECT_EQ(e.path, image) << letter;
+        EXPECT_EQ(e.startByte, 2 * kMiB) << letter;
+        EXPECT_EQ(e.lengthBytes, 2 * kMiB) << letter;
+    }
+    DeviceTable::Global().clear();
+}
+
 TEST_F(NtfsSessionTest, ANonNtfsPartitionIsReported) {
     record_.startSector = 0;  // the empty space before the volume
     auto session = CreateEngineSession(record_);

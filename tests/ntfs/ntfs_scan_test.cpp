@@ -1,6 +1,9 @@
 #include "ntfs/ntfs_scan.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <deque>
@@ -10,6 +13,8 @@
 #include <thread>
 
 #include "ntfs/ntfs_image_writer.h"
+#include "platform/device_table.h"
+#include "platform/output_file.h"
 
 namespace vantor {
 namespace {
@@ -656,6 +661,107 @@ TEST_F(NtfsScanTest, FormattedScanRangeTailIsExamined) {
     ASSERT_EQ(volume.ScanFormatted(), 0);
     EXPECT_NE(Find(volume, "stray1.txt"), nullptr);
     EXPECT_EQ(Find(volume, "stray2.txt"), nullptr);
+}
+
+// An image file of two partitions: 1 MiB from sector 2048, and the NTFS
+// volume (2 MiB) from sector 4096, mounted as X:. In a fake sysfs loop7 is
+// backed by the image and shows both partitions; the test's destination
+// folder lives on whichever of them destinationOn() names.
+class NtfsDestinationTest : public ::testing::Test {
+protected:
+    static constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+    static void Write(const fs::path& p, const std::string& text) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p) << text << "\n";
+    }
+
+    void SetUp() override {
+        top = fs::temp_directory_path() / ("ntfs-dest-" + std::to_string(::getpid()));
+        fs::remove_all(top);
+        dest = top / "out";
+        fs::create_directories(dest);
+        image = (top / "disk.img").string();
+        MemoryDevice disk(Bytes(4 * kMiB), true);
+        VolumeWriter w(disk, 2 * kMiB, 2 * kMiB / 512, kCs, 4, 64, kRs);
+        w.writeBoot();
+        w.writeSystemRecords();
+        std::ofstream(image, std::ios::binary)
+            .write(reinterpret_cast<const char*>(disk.bytes().data()), static_cast<std::streamsize>(disk.bytes().size()));
+        DeviceTable::Global().clear();
+        DeviceTable::Global().attachImages({image});
+        VolumeEntry x;
+        x.letter = 'X';
+        x.driveNumber = 0;
+        x.startByte = 2 * kMiB;
+        x.lengthBytes = 2 * kMiB;
+        x.fileSystem = "NTFS";
+        DeviceTable::Global().setVolumes({x});
+
+        sys = top / "sys";
+        loop = sys / "devices/virtual/block/loop7";
+        Write(loop / "size", std::to_string(4 * kMiB / 512));
+        Write(loop / "loop/backing_file", fs::canonical(image).string());
+        Write(loop / "loop/offset", "0");
+        Write(loop / "loop7p1/partition", "1");
+        Write(loop / "loop7p1/start", "2048");
+        Write(loop / "loop7p1/size", "2048");
+        Write(loop / "loop7p2/partition", "2");
+        Write(loop / "loop7p2/start", "4096");
+        Write(loop / "loop7p2/size", "4096");
+        fs::create_directories(sys / "block");
+        fs::create_directory_symlink(loop, sys / "block/loop7");
+        fs::create_directories(sys / "dev/block");
+    }
+    void TearDown() override {
+        DeviceTable::Global().clear();
+        fs::remove_all(top);
+    }
+
+    void destinationOn(const std::string& partition) {
+        struct stat st {};
+        ASSERT_EQ(::stat(dest.c_str(), &st), 0);
+        const fs::path link = sys / "dev/block" / (std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)));
+        fs::remove(link);
+        fs::create_directory_symlink(loop / partition, link);
+    }
+    bool sameVolume(const NtfsVolumeExtent& e) const {
+        return SameFileSystemDevice(dest.string(), e.path, e.startByte, e.lengthBytes, sys.string());
+    }
+
+    fs::path top, dest, sys, loop;
+    std::string image;
+};
+
+TEST_F(NtfsDestinationTest, ALetteredVolumeIsComparedWhereItLiesOnItsDrive) {
+    CNtfsVolume v;
+    ASSERT_TRUE(v.OpenDevice("X", false));
+    v.SetPartitionStart(0, 512);
+    Bytes boot(512);
+    ASSERT_EQ(v.CheckBootSector(boot), kSuccess);  // the view starts at the volume
+    const NtfsVolumeExtent e = v.scannedExtent();
+    EXPECT_EQ(e.path, image);
+    EXPECT_EQ(e.startByte, 2 * kMiB);
+    EXPECT_EQ(e.lengthBytes, 2 * kMiB);
+    destinationOn("loop7p2");
+    EXPECT_TRUE(sameVolume(e));
+    // The other partition of the same image is another volume.
+    destinationOn("loop7p1");
+    EXPECT_FALSE(sameVolume(e));
+}
+
+TEST_F(NtfsDestinationTest, ThroughThePhysicalDriveOnlyThePartitionCounts) {
+    CNtfsVolume v;
+    ASSERT_TRUE(v.OpenDevice("PhysicalDrive0", true));
+    // The 1 MiB partition, with a length: what follows it on the drive is not it.
+    v.SetPartitionStart(2048, 512, kMiB);
+    const NtfsVolumeExtent e = v.scannedExtent();
+    EXPECT_EQ(e.startByte, kMiB);
+    EXPECT_EQ(e.lengthBytes, kMiB);
+    destinationOn("loop7p1");
+    EXPECT_TRUE(sameVolume(e));
+    destinationOn("loop7p2");
+    EXPECT_FALSE(sameVolume(e));
 }
 
 }  // namespace

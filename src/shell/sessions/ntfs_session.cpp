@@ -73,13 +73,14 @@ std::string NtfsSession::EntryId(const NtfsFoundItem& item, uint32_t index) {
 
 bool NtfsSession::openDevice() {
     // A partition without a letter is read through its physical drive, from
-    // its start sector; a lettered volume starts at sector 0 of its view.
+    // its start sector; a lettered volume starts at sector 0 of its view
+    // (the volume knows where that view lies on the drive).
     if (record_.driveLetter == '*' || record_.driveLetter == '\0') {
         if (!volume_.OpenDevice("PhysicalDrive" + std::to_string(record_.diskIndex), true)) return false;
-        volume_.SetPartitionStart(record_.startSector, kSectorBytes);
+        volume_.SetPartitionStart(record_.startSector, kSectorBytes, record_.totalBytes);
     } else {
         if (!volume_.OpenDevice(std::string(1, record_.driveLetter), false)) return false;
-        volume_.SetPartitionStart(0, kSectorBytes);
+        volume_.SetPartitionStart(0, kSectorBytes, record_.totalBytes);
     }
     return true;
 }
