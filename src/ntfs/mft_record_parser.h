@@ -175,7 +175,7 @@ ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t
                          const NtfsDataStream& stream, uint64_t length,
                          const std::function<ErrorCode(ByteSpan)>& sink);
 // The same for the first out.size() bytes, read straight into out (large
-// requests, no staging copy); a failed read leaves the rest of out unset.
+// requests, no staging copy); after a failed read the rest of out is zeros.
 ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
                              const NtfsDataStream& stream, MutableByteSpan out);
 

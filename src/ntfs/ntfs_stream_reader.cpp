@@ -100,6 +100,10 @@ public:
         return status_;
     }
 
+    void zeroRest() {
+        if (sink_ == nullptr) std::fill(target_.begin() + static_cast<std::ptrdiff_t>(at_), target_.end(), std::byte{0});
+    }
+
 private:
     // With a target the bytes land at its write position; callers never
     // produce more than the target holds.
@@ -184,9 +188,15 @@ ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t
 
 ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
                              const NtfsDataStream& stream, MutableByteSpan out) {
-    if (clusterSize == 0) return kErrInvalidParameter;
+    if (clusterSize == 0) {
+        std::fill(out.begin(), out.end(), std::byte{0});
+        return kErrInvalidParameter;
+    }
     StreamReader reader(device, partitionOffset, clusterSize, stream, nullptr, out);
-    return Read(reader, clusterSize, stream, out.size());
+    const ErrorCode rc = Read(reader, clusterSize, stream, out.size());
+    // After a failed read the rest is zeros, never what the buffer held.
+    reader.zeroRest();
+    return rc;
 }
 
 }  // namespace vantor

@@ -4,6 +4,7 @@
 // (boot sector + $MFT + data clusters) written onto any writable device.
 // Only what the engine reads is filled in.
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -318,7 +319,7 @@ public:
     }
     ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
     bool writable() const override { return false; }
-    int reads = 0;
+    std::atomic<int> reads{0};
 
 private:
     std::shared_ptr<BlockDevice> base_;
