@@ -56,19 +56,26 @@ std::shared_ptr<SlowDevice> SlowFixture() {
     return std::make_shared<SlowDevice>(std::move(bytes));
 }
 
-TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
-    auto slow = SlowFixture();
+// The fixture's FAT16 volume as the only drive; its partition record.
+PartitionRecord MountAlone(const std::shared_ptr<SlowDevice>& device) {
     DeviceTable& table = DeviceTable::Global();
     table.clear();
-    table.addMemoryDrive(slow, "Slow Disk");
+    table.addMemoryDrive(device, "Slow Disk");
     MountVolumes(table);
     CDiskInventory inventory;
     inventory.Refresh();
-    ASSERT_GE(inventory.partitionCount(), 1);
+    EXPECT_GE(inventory.partitionCount(), 1);
+    return inventory.partitionCount() > 0 ? inventory.partition(0) : PartitionRecord{};
+}
+
+TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
+    auto slow = SlowFixture();
+    const PartitionRecord partition = MountAlone(slow);
+    DeviceTable& table = DeviceTable::Global();
 
     uitest::ShellRecorder recorder;
     CTolamApp app;
-    app.state().selectPartition(inventory.partition(0));
+    app.state().selectPartition(partition);
     slow->slow = true;  // a whole pass now takes about four seconds
 
     QElapsedTimer clock;
@@ -97,17 +104,12 @@ TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
 
 TEST(FatPageCancel, CancelWhileTheVolumeOpensIsNotLost) {
     auto slow = SlowFixture();
+    const PartitionRecord partition = MountAlone(slow);
     DeviceTable& table = DeviceTable::Global();
-    table.clear();
-    table.addMemoryDrive(slow, "Stalled Disk");
-    MountVolumes(table);
-    CDiskInventory inventory;
-    inventory.Refresh();
-    ASSERT_GE(inventory.partitionCount(), 1);
 
     uitest::ShellRecorder recorder;
     CTolamApp app;
-    app.state().selectPartition(inventory.partition(0));
+    app.state().selectPartition(partition);
     slow->stalled = true;  // the boot sector and FAT reads alone take a while
     int readsAtCancel = -1;
     uitest::ModalAnswerer answerer([&](QWidget* modal) {
