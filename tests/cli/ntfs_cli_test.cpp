@@ -294,21 +294,7 @@ TEST(NtfsSessionDestination, TheScannedBytesAreThePartitionsWithOrWithoutALetter
     TempDir dir;
     const std::string image = (dir.path() / "disk.img").string();
     constexpr uint64_t kMiB = uint64_t{1} << 20;
-    MemoryDevice disk(Bytes(4 * kMiB), true);
-    VolumeWriter w(disk, 2 * kMiB, 2 * kMiB / 512, 4096, 4, 64);
-    w.writeBoot();
-    w.writeSystemRecords();
-    std::ofstream(image, std::ios::binary)
-        .write(reinterpret_cast<const char*>(disk.bytes().data()), static_cast<std::streamsize>(disk.bytes().size()));
-    DeviceTable::Global().clear();
-    DeviceTable::Global().attachImages({image});
-    VolumeEntry x;
-    x.letter = 'X';
-    x.driveNumber = 0;
-    x.startByte = 2 * kMiB;
-    x.lengthBytes = 2 * kMiB;
-    x.fileSystem = "NTFS";
-    DeviceTable::Global().setVolumes({x});
+    ntfstest::AttachImageWithVolumeX(image);
     for (char letter : {'X', '*'}) {
         PartitionRecord record;
         record.diskIndex = 0;

@@ -7,12 +7,14 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/block_device.h"
 #include "platform/byte_order.h"
+#include "platform/device_table.h"
 
 namespace vantor::ntfstest {
 
@@ -337,6 +339,27 @@ inline Bytes Pattern(size_t n, uint32_t seed) {
         b[i] = std::byte(x & 0xFF);
     }
     return b;
+}
+
+// A 4 MiB image file whose empty NTFS volume starts 2 MiB in, attached as
+// drive 0 and mounted as X: (so the volume's start is not the drive's).
+inline void AttachImageWithVolumeX(const std::string& image) {
+    constexpr uint64_t kMiB = uint64_t{1} << 20;
+    MemoryDevice disk(Bytes(4 * kMiB), true);
+    VolumeWriter w(disk, 2 * kMiB, 2 * kMiB / 512, 4096, 4, 64);
+    w.writeBoot();
+    w.writeSystemRecords();
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(disk.bytes().data()), static_cast<std::streamsize>(disk.bytes().size()));
+    DeviceTable::Global().clear();
+    DeviceTable::Global().attachImages({image});
+    VolumeEntry x;
+    x.letter = 'X';
+    x.driveNumber = 0;
+    x.startByte = 2 * kMiB;
+    x.lengthBytes = 2 * kMiB;
+    x.fileSystem = "NTFS";
+    DeviceTable::Global().setVolumes({x});
 }
 
 }  // namespace vantor::ntfstest

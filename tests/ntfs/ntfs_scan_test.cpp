@@ -682,21 +682,7 @@ protected:
         dest = top / "out";
         fs::create_directories(dest);
         image = (top / "disk.img").string();
-        MemoryDevice disk(Bytes(4 * kMiB), true);
-        VolumeWriter w(disk, 2 * kMiB, 2 * kMiB / 512, kCs, 4, 64, kRs);
-        w.writeBoot();
-        w.writeSystemRecords();
-        std::ofstream(image, std::ios::binary)
-            .write(reinterpret_cast<const char*>(disk.bytes().data()), static_cast<std::streamsize>(disk.bytes().size()));
-        DeviceTable::Global().clear();
-        DeviceTable::Global().attachImages({image});
-        VolumeEntry x;
-        x.letter = 'X';
-        x.driveNumber = 0;
-        x.startByte = 2 * kMiB;
-        x.lengthBytes = 2 * kMiB;
-        x.fileSystem = "NTFS";
-        DeviceTable::Global().setVolumes({x});
+        AttachImageWithVolumeX(image);
 
         sys = top / "sys";
         loop = sys / "devices/virtual/block/loop7";
