@@ -22,7 +22,7 @@
 #include "platform/output_file.h"
 #include "platform/time_util.h"
 #include "shell/app_state.h"
-#include "shell/engine_registry.h"
+#include "recovery/engine_registry.h"
 
 namespace vantor::cli {
 

@@ -5,7 +5,7 @@
 
 #include "disk/partition_record.h"
 #include "platform/error_codes.h"
-#include "shell/engine_registry.h"
+#include "recovery/engine_session.h"
 
 namespace vantor::cli {
 

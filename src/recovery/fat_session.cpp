@@ -1,4 +1,4 @@
-#include "shell/sessions/fat_session.h"
+#include "recovery/fat_session.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,4 @@
-#include "shell/engine_registry.h"
-
-#include "shell/sessions/fat_session.h"
-#include "shell/sessions/ntfs_session.h"
+#include "recovery/engine_session.h"
 
 #include <fnmatch.h>
 
@@ -9,35 +6,6 @@
 #include <vector>
 
 namespace vantor {
-
-namespace {
-
-enum class EngineKind { None, Fat16, Fat32, Ntfs };
-
-// Only the names a mounted volume carries; "#FAT32#" and the like are known
-// from a type byte alone and are offered to the raw scan only.
-EngineKind KindFor(const std::string& name) {
-    if (name == "FAT32") return EngineKind::Fat32;
-    if (name == "FAT" || name == "FAT16") return EngineKind::Fat16;
-    if (name == "NTFS") return EngineKind::Ntfs;
-    return EngineKind::None;
-}
-
-}  // namespace
-
-std::unique_ptr<EngineSession> CreateEngineSession(const PartitionRecord& record) {
-    switch (KindFor(record.fileSystemName())) {
-        case EngineKind::Fat16: return CreateFatSession(record, 1);
-        case EngineKind::Fat32: return CreateFatSession(record, 2);
-        case EngineKind::Ntfs: return CreateNtfsSession(record);
-        case EngineKind::None: break;
-    }
-    return nullptr;
-}
-
-bool HasEngineFor(const std::string& fileSystemName) {
-    return KindFor(fileSystemName) != EngineKind::None;
-}
 
 std::vector<std::string> ChildPathPieces(const FolderNode& node) {
     std::vector<std::string> pieces;

@@ -9,7 +9,7 @@
 
 #include "ntfs/ntfs_page_model.h"
 #include "ntfs/ntfs_scan.h"
-#include "shell/engine_registry.h"
+#include "recovery/engine_session.h"
 
 namespace vantor {
 

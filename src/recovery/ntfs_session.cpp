@@ -1,4 +1,4 @@
-#include "shell/sessions/ntfs_session.h"
+#include "recovery/ntfs_session.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
-// One registry maps a partition's file-system name to the engine that scans
-// it. The CLI and the GUI both go through it: a session wraps one engine and
+// What every engine offers the front ends: a session wraps one engine and
 // its result-page model (scan, the found tree, selection by check
-// propagation, recovery).
+// propagation, recovery). engine_registry.h picks the session for a
+// partition.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -111,10 +111,5 @@ public:
 // glob (fnmatch) over folder paths, "folder/name" or the bare file name. No
 // selection ticks everything. Returns the arguments that matched nothing.
 std::vector<std::string> ApplySelection(EngineSession& session, const std::vector<std::string>& select);
-
-// The engine for a record's file-system name ("FAT", "FAT16", "FAT32",
-// "NTFS", ...), or null when no engine handles it.
-std::unique_ptr<EngineSession> CreateEngineSession(const PartitionRecord& record);
-bool HasEngineFor(const std::string& fileSystemName);
 
 }  // namespace vantor

@@ -9,7 +9,7 @@
 
 #include "fat/fat_page_model.h"
 #include "fat/fat_volume.h"
-#include "shell/engine_registry.h"
+#include "recovery/engine_session.h"
 
 namespace vantor {
 
