@@ -130,6 +130,10 @@ void GapPass(PartitionList& list, uint64_t diskSize, int driveIndex, const Exten
     }
 }
 
+// DOS and fdisk/sfdisk write 05h, Windows 0Fh, Linux sometimes 85h: each
+// opens the same chain of extended boot records.
+bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
+
 bool IsWholeDiskFileSystem(ByteSpan s) {
     return (readU8(s, 0) == 0xEB && bytesEqual(s, 82, "FAT3")) || bytesEqual(s, 3, "NTFS") ||
            bytesEqual(s, 54, "FAT1");
@@ -239,7 +243,7 @@ bool ReadPartitionTable(BlockDevice& dev, uint64_t diskSize, int driveIndex, Par
     for (size_t off : kEntryOffsets) {
         TableEntry e = EntryAt(s, off);
         if (e.type == 0) continue;
-        if (e.type == 0x0F) {
+        if (IsExtendedType(e.type)) {
             ext.known = true;
             ext.start = e.start;
             ext.length = e.count;

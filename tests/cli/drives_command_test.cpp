@@ -25,6 +25,22 @@ TEST(DrivesCommand, ListsDriveLabelEveryPartitionAndTheListLabels) {
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
 }
 
+// sfdisk writes the extended partition as type 05h: its logical drives, the
+// free stretch between them and the one after them are all listed, and the
+// FAT16 logical gets a letter.
+TEST(DrivesCommand, ExtendedPartitionOfType05ListsItsLogicalDrivesAndGaps) {
+    CliRun r = RunCli("drives --image " + std::string(VANTOR_FIXTURE_DIR) + "/extended-05.img");
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (const char* line : {"C:  FAT        Start Sector : 4096          End Sector : 20479",
+                             "*:  Deleted    Start Sector : 63            End Sector : 2047",
+                             "*:  Deleted    Start Sector : 20543         End Sector : 38911",
+                             "*:  EXTX       Start Sector : 40960         End Sector : 57343",
+                             "*:  Deleted    Start Sector : 57407         End Sector : 65535"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+    EXPECT_NE(r.out.find("LOGICAL05"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("*:  Unknown"), std::string::npos) << "the 05h entry is no partition of its own\n" << r.out;
+}
+
 TEST(DrivesCommand, JsonCarriesTheSameRecordsAndBadImagesExitWithDeviceError) {
     CliRun r = RunCli("--image " + kSample + " drives --json");
     ASSERT_EQ(r.status, 0) << r.out;

@@ -80,27 +80,23 @@ TEST(PartitionWalk, EmptyTableGivesOneGapFrom63) {
     EXPECT_EQ(recs[0].totalBytes, (5000u - 63) * 512);
 }
 
-TEST(PartitionWalk, PrimaryType05IsNotFollowedButType0FIs) {
-    DiskImageBuilder b(10000);
-    b.entry(0, 0, 0x05, 100, 1000);
-    b.entry(100, 0, 0x06, 63, 500);  // would be a logical if followed
-    auto recs = Walk(b);
-    ASSERT_GE(recs.size(), 2u);
-    EXPECT_EQ(recs[1].fileSystemName(), "Unknown");
-    for (const auto& r : recs) EXPECT_NE(r.slotKind, 2);
-
-    DiskImageBuilder c(10000);
-    c.entry(0, 0, 0x0F, 100, 1000);
-    c.entry(100, 0, 0x06, 63, 500);
-    uint32_t lastEbr = kNoEbr;
-    auto recs2 = Walk(c, nullptr, &lastEbr);
-    ASSERT_GE(recs2.size(), 2u);
-    EXPECT_EQ(recs2[1].fileSystemName(), "#FAT16#");
-    EXPECT_EQ(recs2[1].slotKind, 2);
-    EXPECT_EQ(recs2[1].tableSector, 100u);
-    EXPECT_EQ(recs2[1].startSector, 163u);
-    EXPECT_EQ(recs2[1].extendedBase, 100u);
-    EXPECT_EQ(lastEbr, 100u);
+TEST(PartitionWalk, PrimaryTypes05_0FAnd85AllOpenTheExtendedChain) {
+    for (uint8_t type : {uint8_t{0x05}, uint8_t{0x0F}, uint8_t{0x85}}) {
+        DiskImageBuilder b(10000);
+        b.entry(0, 0, type, 100, 1000);
+        b.entry(100, 0, 0x06, 63, 500);
+        uint32_t lastEbr = kNoEbr;
+        auto recs = Walk(b, nullptr, &lastEbr);
+        ASSERT_EQ(Names(recs), (std::vector<std::string>{"Deleted", "#FAT16#", "Deleted"})) << int{type};
+        EXPECT_EQ(recs[1].slotKind, 2);
+        EXPECT_EQ(recs[1].tableSector, 100u);
+        EXPECT_EQ(recs[1].startSector, 163u);
+        EXPECT_EQ(recs[1].extendedBase, 100u);
+        EXPECT_EQ(lastEbr, 100u);
+        // The rest of the extended partition is a gap inside it.
+        EXPECT_EQ(recs[2].slotKind, 2);
+        EXPECT_EQ(recs[2].extendedBase, 100u);
+    }
 }
 
 TEST(PartitionWalk, ExtendedChainSwapsLinkFirstAndSkipsEmptyDataEntries) {
