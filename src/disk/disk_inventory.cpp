@@ -125,7 +125,8 @@ int CDiskInventory::EnumerateVolumes() {
         if (!table.queryStorageProperty(v->driveNumber, desc) || desc.deviceType != 0) continue;
         PartitionRecord r;
         if (!QueryVolume(letter, r)) continue;
-        r.diskIndex = FindDriveByModel(ModelTextOf(desc));
+        // The mount step knows the drive; two disks of one model share a model text.
+        r.diskIndex = v->driveNumber >= 0 ? v->driveNumber : FindDriveByModel(ModelTextOf(desc));
         r.driveLetter = letter;
         partitions_.push_back(r);
     }

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "disk/disk_inventory.h"
 #include "disk/partition_record.h"
 #include "disk/volume_mount.h"
+#include "disk/sector_device.h"
 #include "platform/device_table.h"
 
 namespace vantor {
@@ -216,19 +222,46 @@ TEST_F(InventoryTest, DriveNumbersAreKeptAndNonDisksAreLeftOut) {
     EXPECT_EQ(c.slotKind, 1);
 }
 
-TEST_F(InventoryTest, IdenticalModelsGiveEveryVolumeTheLowerDiskIndex) {
-    DeviceTable& table = DeviceTable::Global();
-    table.setDrives({SampleDrive("Same"), SampleDrive("Same")});
+// Two disks of one model: each volume belongs to the drive it was mounted
+// from, and reading it reads that drive. The copy carries another label in
+// its FAT32 boot sector, which only a read of the second drive can show.
+TEST_F(InventoryTest, IdenticalModelsKeepEachVolumeOnItsOwnDrive) {
+    char copy[] = "/tmp/vantor-same-model-XXXXXX";
+    const int fd = ::mkstemp(copy);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_EQ(std::system(("cp '" + kSample + "' '" + copy + "'").c_str()), 0);
+    {
+        std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(2048 * 512 + 71);
+        f.write("SECOND DISK", 11);
+    }
+    DriveEntry second = SampleDrive("Same");
+    second.path = copy;
+    DeviceTable::Global().setDrives({SampleDrive("Same"), second});
     CDiskInventory inv;
     inv.Refresh();
     ASSERT_EQ(inv.driveCount(), 2);
-    int volumes = 0;
+    std::string perDrive[2];
     for (const auto& p : inv.partitions()) {
-        if (p.driveLetter == '*') continue;
-        ++volumes;
-        EXPECT_EQ(p.diskIndex, 0) << p.driveLetter;
+        ASSERT_TRUE(p.diskIndex == 0 || p.diskIndex == 1) << p.driveLetter;
+        perDrive[p.diskIndex] += p.driveLetter;
     }
-    EXPECT_EQ(volumes, 6);
+    // The walk's records merge into the volumes of their own drive only.
+    EXPECT_EQ(perDrive[0], "CDE****");
+    EXPECT_EQ(perDrive[1], "FGH****");
+    const PartitionRecord* f = nullptr;
+    for (const auto& p : inv.partitions())
+        if (p.driveLetter == 'F') f = &p;
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->partitionType, 0x0C);
+    EXPECT_EQ(f->label(), "SECOND DISK");
+    CSectorDevice dev;
+    ASSERT_EQ(dev.openDrive(*f), kSuccess);
+    std::vector<std::byte> boot(512);
+    ASSERT_EQ(dev.readBytes(0, boot), kSuccess);
+    EXPECT_EQ(std::memcmp(boot.data() + 71, "SECOND DISK", 11), 0) << "read from the first drive";
+    ::unlink(copy);
 }
 
 TEST_F(InventoryTest, SampleImageListsItsVolumesGapsAndExtPartition) {
