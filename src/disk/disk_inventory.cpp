@@ -102,8 +102,8 @@ bool CDiskInventory::QueryVolume(char letter, PartitionRecord& r) {
     r.setLabel(v->label);
     r.sectorsPerCluster = v->sectorsPerCluster;
     r.bytesPerSector = v->bytesPerSector;
-    uint32_t bps = v->bytesPerSector ? v->bytesPerSector : 512;
-    r.startSector = static_cast<uint32_t>(v->startByte / bps);
+    // In 512-byte units whatever the volume's own sector size, as the table walk counts.
+    r.startSector = static_cast<uint32_t>(v->startByte / 512);
     r.freeBytes = v->freeClusters * v->sectorsPerCluster * v->bytesPerSector;
     r.totalBytes = v->lengthBytes;
     return true;

@@ -4,10 +4,12 @@ namespace vantor {
 
 bool IsNtfsBootSector(ByteSpan sector) { return bytesEqual(sector, 3, "NTFS"); }
 
-uint32_t NtfsRecordSizeFromByte(uint8_t clustersPerRecord) {
-    const int signedValue = static_cast<int8_t>(clustersPerRecord);
-    const unsigned shift = static_cast<unsigned>(-signedValue) & 31u;
-    const uint64_t size = uint64_t{1} << shift;
+uint32_t NtfsRecordSizeFromByte(uint8_t clustersPerRecord, uint32_t clusterSize) {
+    const int value = static_cast<int8_t>(clustersPerRecord);
+    if (value == 0) return 1;
+    uint64_t size;
+    if (value > 0) size = uint64_t{clusterSize} * static_cast<unsigned>(value);
+    else size = -value > 31 ? ~uint64_t{0} : uint64_t{1} << -value;
     return size > kNtfsMaxRecordSize ? kNtfsMaxRecordSize : static_cast<uint32_t>(size);
 }
 
@@ -17,7 +19,7 @@ NtfsBootGeometry DecodeNtfsBoot(ByteSpan sector) {
     g.clusterSize = g.bytesPerSector * readU8(sector, 0x0D);
     g.totalSectors = readLe64(sector, 0x28);
     g.mftLcn = readLe64(sector, 0x30);
-    g.recordSize = NtfsRecordSizeFromByte(readU8(sector, 0x40));
+    g.recordSize = NtfsRecordSizeFromByte(readU8(sector, 0x40), g.clusterSize);
     return g;
 }
 

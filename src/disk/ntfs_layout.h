@@ -17,7 +17,10 @@
 
 namespace vantor {
 
-inline constexpr uint32_t kNtfsMaxRecordSize = 1024;
+// 1024-byte records on 512-byte sectors, 4096-byte ones on 4 KiB sectors.
+inline constexpr uint32_t kNtfsMaxRecordSize = 4096;
+// What a scan assumes when the boot sector gives no usable size.
+inline constexpr uint32_t kNtfsDefaultRecordSize = 1024;
 
 struct NtfsBootGeometry {
     uint32_t bytesPerSector = 0;
@@ -31,8 +34,11 @@ struct NtfsBootGeometry {
 bool IsNtfsBootSector(ByteSpan sector);
 // Geometry fields of the boot sector (no validation beyond the record-size rule).
 NtfsBootGeometry DecodeNtfsBoot(ByteSpan sector);
-// 1 << (-b mod 32), above 1024 gives 1024: 0xF6 -> 1024, 0xF5 -> 1024, 1 -> 1024, 0 -> 1.
-uint32_t NtfsRecordSizeFromByte(uint8_t clustersPerRecord);
+// The record size the boot sector's byte states: negative n gives 2^-n bytes,
+// positive n that many clusters; above kNtfsMaxRecordSize gives the cap, and
+// 0 gives 1 (which SetGeometry rejects). 0xF6 -> 1024, 0xF4 -> 4096,
+// 1 with 4 KiB clusters -> 4096.
+uint32_t NtfsRecordSizeFromByte(uint8_t clustersPerRecord, uint32_t clusterSize);
 
 // Applies the update-sequence array in place. Every 512-byte stride covered
 // by the array must end in the sequence number; when one does not (a torn

@@ -59,7 +59,7 @@ int CNtfsVolume::ScanFormatted() {
     }
     if (clusterSize_ == 0) clusterSize_ = bytesPerSector_ * 8;
     if (recordSize_ == 0 || recordSize_ > kNtfsMaxRecordSize || (recordSize_ & 1)) {
-        recordSize_ = kNtfsMaxRecordSize;
+        recordSize_ = kNtfsDefaultRecordSize;
         mftLcn_ = ~uint64_t{0};
     }
     if (!haveMft) {

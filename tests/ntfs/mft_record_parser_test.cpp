@@ -34,12 +34,17 @@ CMftRecordParser Parser(BlockDevice* dev = nullptr) {
     return p;
 }
 
-TEST(NtfsLayout, RecordSizeByteFollowsTheCappedPowerRule) {
-    EXPECT_EQ(NtfsRecordSizeFromByte(0xF6), 1024u);
-    EXPECT_EQ(NtfsRecordSizeFromByte(0xF5), 1024u);  // 2048, capped
-    EXPECT_EQ(NtfsRecordSizeFromByte(0xF7), 512u);
-    EXPECT_EQ(NtfsRecordSizeFromByte(0x01), 1024u);
-    EXPECT_EQ(NtfsRecordSizeFromByte(0x00), 1u);
+TEST(NtfsLayout, RecordSizeByteIsAPowerOfTwoOrClustersCappedAt4KiB) {
+    struct Case {
+        uint8_t byte;
+        uint32_t clusterSize;
+        uint32_t size;
+    };
+    for (const Case& c : {Case{0xF6, 4096, 1024}, Case{0xF5, 4096, 2048}, Case{0xF4, 512, 4096},
+                          Case{0xF7, 4096, 512}, Case{0xF3, 4096, 4096}, Case{0x80, 4096, 4096},
+                          Case{0x01, 4096, 4096}, Case{0x02, 512, 1024}, Case{0x01, 65536, 4096},
+                          Case{0x7F, 0xFFFFFFFFu, 4096}, Case{0x01, 0, 0}, Case{0x00, 4096, 1}})
+        EXPECT_EQ(NtfsRecordSizeFromByte(c.byte, c.clusterSize), c.size) << int{c.byte} << " " << c.clusterSize;
     CMftRecordParser p;
     EXPECT_EQ(p.SetGeometry(0, 1, kCs), kErrInvalidParameter);
     EXPECT_EQ(p.SetGeometry(0, 1024, 0), kErrInvalidParameter);
