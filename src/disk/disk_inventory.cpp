@@ -164,6 +164,11 @@ void MergePartitionRecords(std::vector<PartitionRecord>& table, size_t volumeCou
     }
 }
 
+ErrorCode ProbeDriveAccess(int driveIndex) {
+    DevicePtr device;
+    return DeviceTable::Global().openDrive(driveIndex, Access::Read, device);
+}
+
 std::string FormatSize(uint64_t bytes) {
     double kb = static_cast<double>(bytes / 1024) + static_cast<double>(bytes % 1024) / 1024.0;
     if (kb < 1024) return Printf("%.2f KB", kb);

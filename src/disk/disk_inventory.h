@@ -9,6 +9,7 @@
 
 #include "disk/partition_record.h"
 #include "platform/byte_order.h"
+#include "platform/error_codes.h"
 
 namespace vantor {
 
@@ -59,6 +60,11 @@ private:
 // Merges the walk's records into the volume table (the end of EnumerateVolumes).
 void MergePartitionRecords(std::vector<PartitionRecord>& table, size_t volumeCount,
                            const std::vector<PartitionRecord>& walked);
+
+// The administrator check: opens drive N as a scan does, read-only, since
+// reading is all the pages need; kErrAccessDenied then means the user lacks
+// the rights. Write access is never asked for here.
+ErrorCode ProbeDriveAccess(int driveIndex);
 
 std::string FormatSize(uint64_t bytes);
 std::string BusTypeText(uint32_t busType);

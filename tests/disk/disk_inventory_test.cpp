@@ -264,6 +264,34 @@ TEST_F(InventoryTest, IdenticalModelsKeepEachVolumeOnItsOwnDrive) {
     ::unlink(copy);
 }
 
+// The administrator check on a read-only image (chmod 0444): reading is all
+// a scan needs, so it passes. Root may open any file for writing, so the
+// check runs in a child that gives root up, where writing is really refused.
+TEST_F(InventoryTest, AdministratorCheckPassesOnAReadOnlyImage) {
+    char path[] = "/tmp/vantor-readonly-XXXXXX";
+    const int fd = ::mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 1 << 20), 0);
+    ::close(fd);
+    ASSERT_EQ(::chmod(path, 0444), 0);
+    DeviceTable::Global().attachImages({path});
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        DevicePtr dev;
+        if (DeviceTable::Global().openDrive(0, Access::ReadWrite, dev) != kErrAccessDenied) ::_exit(11);
+        ::_exit(ProbeDriveAccess(0) == kSuccess ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::unlink(path);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 10) << "could not give up root";
+    EXPECT_NE(WEXITSTATUS(status), 11) << "the image was writable after all";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a read-only image failed the check";
+}
+
 TEST_F(InventoryTest, SampleImageListsItsVolumesGapsAndExtPartition) {
     DeviceTable::Global().attachImages({kSample});
     CDiskInventory inv;

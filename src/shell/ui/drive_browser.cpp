@@ -272,9 +272,7 @@ void CDriveBrowser::SetDriveZeroProbe(std::function<ErrorCode()> probe) { DriveZ
 
 ErrorCode CDriveBrowser::ProbeDriveZero() {
     if (DriveZeroProbe()) return DriveZeroProbe()();
-    DevicePtr device;
-    // Opened and closed again at once: nothing is ever written here.
-    return DeviceTable::Global().openDrive(0, Access::ReadWrite, device);
+    return ProbeDriveAccess(0);
 }
 
 void CDriveBrowser::AdministratorCheck(QWidget* parent, ErrorCode probeResult) {
