@@ -79,8 +79,7 @@ void DeviceTable::attachImages(const std::vector<std::string>& paths) {
         d.descriptor.hasVendor = true;
         d.descriptor.vendorId = "Vantor";
         std::string base = p.substr(p.find_last_of('/') == std::string::npos ? 0 : p.find_last_of('/') + 1);
-        // Volumes find their drive by model text, so two images of one name
-        // must not share it.
+        // Two images of one name get model texts the user can tell apart.
         int seen = ++seenBases[base];
         d.descriptor.productId = "Disk Image " + base + (seen > 1 ? " (" + std::to_string(seen) + ")" : "");
         drives.push_back(std::move(d));
