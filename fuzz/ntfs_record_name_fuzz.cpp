@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vantor;
     const ByteSpan all(reinterpret_cast<const std::byte*>(data), size);
     CMftRecordParser parser;
-    for (uint32_t recordSize : {1024u, 512u}) {
+    for (uint32_t recordSize : {1024u, 512u, 4096u}) {
         if (parser.SetGeometry(0, recordSize, 4096) != kSuccess) std::abort();
         std::string name;
         const ErrorCode rc = parser.ParseRecordName(all, &name);
