@@ -38,7 +38,8 @@ TEST(DrivesCommand, ExtendedPartitionOfType05ListsItsLogicalDrivesAndGaps) {
                              "*:  Deleted    Start Sector : 57407         End Sector : 65535"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     EXPECT_NE(r.out.find("LOGICAL05"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("*:  Unknown"), std::string::npos) << "the 05h entry is no partition of its own\n" << r.out;
+    EXPECT_EQ(r.out.find("*:  Unknown"), std::string::npos) << "the 05h entry is no partition of its own\n"
+                                                            << r.out;
 }
 
 TEST(DrivesCommand, JsonCarriesTheSameRecordsAndBadImagesExitWithDeviceError) {

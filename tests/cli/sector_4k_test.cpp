@@ -2,13 +2,13 @@
 // counts 512-byte ones (sector-4k.img): each is lettered at its true start
 // and its deleted file is found and comes back byte-exact.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "fat/fat_test_util.h"
 #include "support/cli_runner.h"
+#include "support/scratch_dir.h"
 
 namespace vantor {
 namespace {
@@ -27,8 +27,8 @@ TEST(FourKiBSectors, VolumesAreLetteredAndTheirDeletedFilesComeBackByteExact) {
         << drives.out;
     EXPECT_EQ(drives.out.find("#FAT16#"), std::string::npos) << "the volumes merge with their table entries";
 
-    const fs::path dir = fs::temp_directory_path() / ("vantor-4k-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
+    test::ScratchDir scratch;
+    const fs::path& dir = scratch.path();
     struct Case {
         int partition;
         const char* select;
@@ -48,10 +48,10 @@ TEST(FourKiBSectors, VolumesAreLetteredAndTheirDeletedFilesComeBackByteExact) {
         EXPECT_EQ(fattest::ReadWholeFile((to / c.file).string()), fattest::XorshiftBytes(c.seed, 9000)) << c.file;
     }
     // A resident file longer than a 1 KiB record: only a 4 KiB record holds it.
-    CliRun rec = RunCli(image + "recover formatted --partition 1 --select keep.txt --to '" + (dir / "f").string() + "'");
+    const fs::path to = dir / "formatted";
+    CliRun rec = RunCli(image + "recover formatted --partition 1 --select keep.txt --to '" + to.string() + "'");
     ASSERT_EQ(rec.status, 0) << rec.out;
-    EXPECT_EQ(fattest::ReadWholeFile((dir / "f" / "keep.txt").string()), fattest::NumberedLines("ntfs4k-keep", 20));
-    fs::remove_all(dir);
+    EXPECT_EQ(fattest::ReadWholeFile((to / "keep.txt").string()), fattest::NumberedLines("ntfs4k-keep", 20));
 }
 
 }  // namespace
