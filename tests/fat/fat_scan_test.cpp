@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -300,7 +301,8 @@ TEST(FatScanRecovery, EveryFixtureFileComesBackByteForByte) {
                 for (auto& r : f->files) r->selected = 1;
             return true;
         });
-        const auto dest = std::filesystem::temp_directory_path() / ("vantor-fat-scan-" + std::string(c.image));
+        const auto dest = std::filesystem::temp_directory_path() /
+                          ("vantor-fat-scan-" + std::to_string(::getpid()) + "-" + c.image);
         std::filesystem::remove_all(dest);
         std::filesystem::create_directories(dest);
         fattest::ScriptedPrompt prompt;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,7 +22,8 @@ using fattest::XorshiftBytes;
 class TempDir {
 public:
     explicit TempDir(const std::string& tag)
-        : path_(std::filesystem::temp_directory_path() / ("vantor-fatw-" + tag)) {
+        : path_(std::filesystem::temp_directory_path() /
+                ("vantor-fatw-" + std::to_string(::getpid()) + "-" + tag)) {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
