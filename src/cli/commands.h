@@ -23,9 +23,9 @@ struct CliContext {
     int exitCode = kExitOk;
 };
 
-// Attaches --image files (or VANTOR_IMAGES, else the system's drives) and
-// mounts the volumes. Prints the reason and returns false when an image
-// cannot be opened.
+// Attaches --image files (or VANTOR_IMAGES, else the system's drives); the
+// inventory's Refresh then mounts their volumes, once. Prints the reason and
+// returns false when an image cannot be opened.
 bool SetUpDevices(CliContext& ctx);
 
 void AddDrivesCommand(CLI::App& app, CliContext& ctx);

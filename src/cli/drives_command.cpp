@@ -92,6 +92,7 @@ void AddDrivesCommand(CLI::App& app, CliContext& ctx) {
         if (!SetUpDevices(ctx)) return;
         CDiskInventory inv;
         inv.Refresh();
+        inv.CountFreeSpace();
         if (*json)
             PrintJson(inv);
         else

@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "disk/volume_mount.h"
 #include "platform/block_device.h"
 #include "platform/device_table.h"
 
@@ -28,7 +27,6 @@ bool SetUpDevices(CliContext& ctx) {
         }
         table.attachImages(images);
     }
-    MountVolumes(table);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "disk/partition_table.h"
 #include "disk/volume_mount.h"
@@ -57,6 +58,7 @@ CDiskInventory::CDiskInventory() {
 void CDiskInventory::Refresh() {
     drives_.clear();
     partitions_.clear();
+    freePending_.clear();
     for (auto& s : lastEbr_) s = kNoEbr;
     // The platform check of the original (NT family only) always holds here.
     MountVolumes(DeviceTable::Global());
@@ -104,7 +106,6 @@ bool CDiskInventory::QueryVolume(char letter, PartitionRecord& r) {
     r.bytesPerSector = v->bytesPerSector;
     // In 512-byte units whatever the volume's own sector size, as the table walk counts.
     r.startSector = static_cast<uint32_t>(v->startByte / 512);
-    r.freeBytes = v->freeClusters * v->sectorsPerCluster * v->bytesPerSector;
     r.totalBytes = v->lengthBytes;
     return true;
 }
@@ -117,6 +118,7 @@ int CDiskInventory::FindDriveByModel(const std::string& model) const {
 
 int CDiskInventory::EnumerateVolumes() {
     partitions_.clear();
+    freePending_.clear();
     DeviceTable& table = DeviceTable::Global();
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
         auto v = table.volume(letter);
@@ -128,6 +130,7 @@ int CDiskInventory::EnumerateVolumes() {
         // The mount step knows the drive; two disks of one model share a model text.
         r.diskIndex = v->driveNumber >= 0 ? v->driveNumber : FindDriveByModel(ModelTextOf(desc));
         r.driveLetter = letter;
+        freePending_.push_back({partitionCount(), v->driveNumber, v->startByte});
         partitions_.push_back(r);
     }
     size_t volumeCount = partitions_.size();
@@ -141,6 +144,49 @@ uint32_t CDiskInventory::lastEbrSector(int drive) const {
 
 void CDiskInventory::setLastEbrSector(int drive, uint32_t sector) {
     if (drive >= 0 && drive < 26) lastEbr_[drive] = sector;
+}
+
+bool CDiskInventory::freeKnown(int partition) const {
+    for (const auto& p : freePending_)
+        if (p.partition == partition) return false;
+    return true;
+}
+
+void CDiskInventory::setFreeBytes(int partition, uint64_t bytes) {
+    if (partition < 0 || partition >= partitionCount()) return;
+    partitions_[static_cast<size_t>(partition)].freeBytes = bytes;
+    std::erase_if(freePending_, [partition](const PendingVolume& p) { return p.partition == partition; });
+}
+
+std::vector<FreeSpaceJob> CDiskInventory::freeSpaceJobs() const {
+    std::vector<FreeSpaceJob> jobs;
+    for (const auto& p : freePending_) {
+        FreeSpaceJob job{p.partition, nullptr, p.startByte};
+        if (DeviceTable::Global().openDrive(p.driveNumber, Access::Read, job.device) == kSuccess)
+            jobs.push_back(std::move(job));
+    }
+    return jobs;
+}
+
+void CDiskInventory::CountFreeSpace() {
+    // A volume whose boot sector no longer reads is shown with nothing free.
+    for (const FreeSpaceJob& job : freeSpaceJobs())
+        setFreeBytes(job.partition, CountFreeBytes(*job.device, job.startByte).value_or(0));
+}
+
+FreeSpaceCounter::FreeSpaceCounter(std::vector<FreeSpaceJob> jobs, Counted onCounted) {
+    thread_ = std::thread([this, jobs = std::move(jobs), onCounted = std::move(onCounted)] {
+        for (const FreeSpaceJob& job : jobs) {
+            const auto bytes = CountFreeBytes(*job.device, job.startByte, &stop_);
+            if (stop_) return;
+            onCounted(job.partition, bytes.value_or(0));
+        }
+    });
+}
+
+FreeSpaceCounter::~FreeSpaceCounter() {
+    stop_ = true;
+    thread_.join();
 }
 
 void MergePartitionRecords(std::vector<PartitionRecord>& table, size_t volumeCount,

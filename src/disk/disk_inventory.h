@@ -2,12 +2,18 @@
 // The snapshot of the machine's drives and partitions that the drive browser
 // and the partition recovery page list: physical drives, mounted volumes, and
 // every partition-table record merged with them. Built by Refresh and not
-// updated until the next Refresh.
+// updated until the next Refresh, except for the volumes' free space, which
+// is counted apart (CountFreeSpace, or a FreeSpaceCounter off the interface
+// thread) because it reads whole FATs and bitmaps.
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "disk/partition_record.h"
+#include "platform/block_device.h"
 #include "platform/byte_order.h"
 #include "platform/error_codes.h"
 
@@ -27,6 +33,13 @@ struct PhysicalDriveInfo {
     std::string model() const;
 };
 static_assert(sizeof(PhysicalDriveInfo) == PhysicalDriveInfo::kSerializedSize);
+
+// One volume whose free space is still to be counted.
+struct FreeSpaceJob {
+    int partition = 0;  // index into the inventory's partition table
+    DevicePtr device;   // its drive
+    uint64_t startByte = 0;
+};
 
 class CDiskInventory {
 public:
@@ -49,12 +62,43 @@ public:
     uint32_t lastEbrSector(int drive) const;
     void setLastEbrSector(int drive, uint32_t sector);
 
+    // False for a mounted volume until its count was given; the other records
+    // carry their free space from the table walk.
+    bool freeKnown(int partition) const;
+    bool freeSpaceCounted() const { return freePending_.empty(); }
+    void setFreeBytes(int partition, uint64_t bytes);
+    std::vector<FreeSpaceJob> freeSpaceJobs() const;
+    // Counts every volume not known yet, here and now (the command line).
+    void CountFreeSpace();
+
 private:
+    struct PendingVolume {
+        int partition;
+        int driveNumber;
+        uint64_t startByte;
+    };
+    std::vector<PendingVolume> freePending_;
     // Grows past 26 entries rather than dropping records: drive indices stay
     // 0-25 and letters A-Z, but a drive may hold many partitions and gaps.
     std::vector<PartitionRecord> partitions_;
     std::vector<PhysicalDriveInfo> drives_;
     uint32_t lastEbr_[26];
+};
+
+// Counts the jobs' free space on a thread of its own; onCounted is called on
+// that thread, once per job counted. Destroying the counter stops it and
+// waits for the read under way (at most 1 MiB).
+class FreeSpaceCounter {
+public:
+    using Counted = std::function<void(int partition, uint64_t freeBytes)>;
+    FreeSpaceCounter(std::vector<FreeSpaceJob> jobs, Counted onCounted);
+    ~FreeSpaceCounter();
+    FreeSpaceCounter(const FreeSpaceCounter&) = delete;
+    FreeSpaceCounter& operator=(const FreeSpaceCounter&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 // Merges the walk's records into the volume table (the end of EnumerateVolumes).

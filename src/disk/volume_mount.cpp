@@ -1,6 +1,7 @@
 #include "disk/volume_mount.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <optional>
 #include <vector>
@@ -21,8 +22,42 @@ std::string TrimmedLabel(ByteSpan s, size_t off) {
     return l == "NO NAME" ? std::string() : l;
 }
 
+bool Stopped(const std::atomic<bool>* stop) { return stop && stop->load(std::memory_order_relaxed); }
+
+struct FatLayout {
+    uint32_t bytesPerSector = 0;
+    uint32_t sectorsPerCluster = 0;
+    uint32_t reservedSectors = 0;
+    uint64_t clusters = 0;
+    int bits = 0;
+};
+
+std::optional<FatLayout> DecodeFatLayout(ByteSpan s) {
+    uint32_t bps = readLe16(s, 11);
+    uint32_t spc = readU8(s, 13);
+    uint32_t reserved = readLe16(s, 14);
+    uint32_t fats = readU8(s, 16);
+    uint32_t rootEntries = readLe16(s, 17);
+    uint32_t total = readLe16(s, 19) ? readLe16(s, 19) : readLe32(s, 32);
+    uint32_t fatSize = readLe16(s, 22) ? readLe16(s, 22) : readLe32(s, 36);
+    if ((bps != 512 && bps != 1024 && bps != 2048 && bps != 4096) || !IsPowerOfTwo(spc) || reserved == 0 ||
+        fats == 0 || fatSize == 0 || total == 0)
+        return std::nullopt;
+    uint64_t rootSectors = (uint64_t{rootEntries} * 32 + bps - 1) / bps;
+    uint64_t meta = reserved + uint64_t{fats} * fatSize + rootSectors;
+    if (meta >= total) return std::nullopt;
+    FatLayout l;
+    l.bytesPerSector = bps;
+    l.sectorsPerCluster = spc;
+    l.reservedSectors = reserved;
+    l.clusters = (total - meta) / spc;
+    l.bits = l.clusters < 4085 ? 12 : l.clusters < 65525 ? 16 : 32;
+    return l;
+}
+
 // Counts the free entries of the first FAT, reading it in large pieces.
-uint64_t CountFreeClusters(BlockDevice& dev, uint64_t fatStart, uint64_t clusters, int bits) {
+std::optional<uint64_t> CountFreeFatEntries(BlockDevice& dev, uint64_t fatStart, uint64_t clusters, int bits,
+                                            const std::atomic<bool>* stop) {
     const uint64_t entries = clusters + 2;
     const uint64_t fatBytes = bits == 12 ? (entries * 3 + 1) / 2 : entries * (bits / 8);
     constexpr uint64_t kChunk = 1 << 20;
@@ -42,6 +77,7 @@ uint64_t CountFreeClusters(BlockDevice& dev, uint64_t fatStart, uint64_t cluster
     }
     const uint32_t width = static_cast<uint32_t>(bits / 8);
     for (uint64_t done = 0; done < fatBytes; done += kChunk) {
+        if (Stopped(stop)) return std::nullopt;
         size_t n = static_cast<size_t>(std::min(kChunk, fatBytes - done));
         buf.resize(n);
         if (dev.readAt(fatStart + done, buf) != kSuccess) return freeCount;
@@ -55,31 +91,45 @@ uint64_t CountFreeClusters(BlockDevice& dev, uint64_t fatStart, uint64_t cluster
     return freeCount;
 }
 
-std::optional<VolumeEntry> ProbeFat(BlockDevice& dev, ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
-    uint32_t bps = readLe16(s, 11);
-    uint32_t spc = readU8(s, 13);
-    uint32_t reserved = readLe16(s, 14);
-    uint32_t fats = readU8(s, 16);
-    uint32_t rootEntries = readLe16(s, 17);
-    uint32_t total = readLe16(s, 19) ? readLe16(s, 19) : readLe32(s, 32);
-    uint32_t fatSize = readLe16(s, 22) ? readLe16(s, 22) : readLe32(s, 36);
-    if ((bps != 512 && bps != 1024 && bps != 2048 && bps != 4096) || !IsPowerOfTwo(spc) || reserved == 0 ||
-        fats == 0 || fatSize == 0 || total == 0)
+// FAT32 keeps a free count in its FSInfo sector; it is a hint that a driver
+// may leave stale, so it is taken only when it could be true.
+std::optional<uint64_t> FsInfoFreeCount(BlockDevice& dev, ByteSpan boot, uint64_t startByte, const FatLayout& l) {
+    const uint32_t sector = readLe16(boot, 48);
+    if (sector == 0 || sector == 0xFFFF || sector >= l.reservedSectors) return std::nullopt;
+    std::byte info[512];
+    if (dev.readAt(startByte + uint64_t{sector} * l.bytesPerSector, info) != kSuccess) return std::nullopt;
+    ByteSpan s(info, sizeof info);
+    if (readLe32(s, 0) != 0x41615252 || readLe32(s, 484) != 0x61417272 || readLe32(s, 508) != 0xAA550000)
         return std::nullopt;
-    uint64_t rootSectors = (uint64_t{rootEntries} * 32 + bps - 1) / bps;
-    uint64_t meta = reserved + uint64_t{fats} * fatSize + rootSectors;
-    if (meta >= total) return std::nullopt;
-    uint64_t clusters = (total - meta) / spc;
-    int bits = clusters < 4085 ? 12 : clusters < 65525 ? 16 : 32;
+    const uint32_t freeCount = readLe32(s, 488);
+    if (freeCount == 0xFFFFFFFF || freeCount > l.clusters) return std::nullopt;
+    return freeCount;
+}
+
+std::optional<uint64_t> FatFreeBytes(BlockDevice& dev, ByteSpan boot, uint64_t startByte,
+                                     const std::atomic<bool>* stop) {
+    const auto l = DecodeFatLayout(boot);
+    if (!l) return std::nullopt;
+    std::optional<uint64_t> clusters;
+    if (l->bits == 32) clusters = FsInfoFreeCount(dev, boot, startByte, *l);
+    if (!clusters)
+        clusters = CountFreeFatEntries(dev, startByte + uint64_t{l->reservedSectors} * l->bytesPerSector,
+                                       l->clusters, l->bits, stop);
+    if (!clusters) return std::nullopt;
+    return *clusters * l->sectorsPerCluster * l->bytesPerSector;
+}
+
+std::optional<VolumeEntry> ProbeFat(ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
+    const auto l = DecodeFatLayout(s);
+    if (!l) return std::nullopt;
     VolumeEntry v;
     v.startByte = startByte;
     v.lengthBytes = lengthBytes;  // the partition's length, as Windows reports it
-    v.fileSystem = bits == 32 ? "FAT32" : "FAT";
-    v.label = TrimmedLabel(s, bits == 32 ? 71 : 43);
-    v.sectorsPerCluster = spc;
-    v.bytesPerSector = bps;
-    v.totalClusters = clusters;
-    v.freeClusters = CountFreeClusters(dev, startByte + uint64_t{reserved} * bps, clusters, bits);
+    v.fileSystem = l->bits == 32 ? "FAT32" : "FAT";
+    v.label = TrimmedLabel(s, l->bits == 32 ? 71 : 43);
+    v.sectorsPerCluster = l->sectorsPerCluster;
+    v.bytesPerSector = l->bytesPerSector;
+    v.totalClusters = l->clusters;
     return v;
 }
 
@@ -125,7 +175,8 @@ std::string NtfsLabel(BlockDevice& dev, uint64_t startByte, uint64_t clusterByte
 // Free clusters counted in $Bitmap (MFT record 6): one bit per cluster, set
 // when used. Nothing when the bitmap cannot be read whole.
 std::optional<uint64_t> NtfsFreeClusters(BlockDevice& dev, uint64_t startByte, uint64_t clusterBytes,
-                                         uint64_t mftLcn, uint32_t recordBytes, uint64_t totalClusters) {
+                                         uint64_t mftLcn, uint32_t recordBytes, uint64_t totalClusters,
+                                         const std::atomic<bool>* stop) {
     constexpr uint64_t kMaxBitmapBytes = uint64_t{512} << 20;  // 4 Gi clusters
     const uint64_t bitmapBytes = (totalClusters + 7) / 8;
     if (totalClusters == 0 || bitmapBytes > kMaxBitmapBytes) return std::nullopt;
@@ -152,6 +203,7 @@ std::optional<uint64_t> NtfsFreeClusters(BlockDevice& dev, uint64_t startByte, u
         }
         uint64_t pos = startByte + run.lcn * clusterBytes;
         while (bytes > 0) {
+            if (Stopped(stop)) return std::nullopt;
             const size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, 1 << 20));
             chunk.resize(n);
             if (dev.readAt(pos, chunk) != kSuccess) return std::nullopt;
@@ -170,42 +222,80 @@ std::optional<uint64_t> NtfsFreeClusters(BlockDevice& dev, uint64_t startByte, u
     return totalClusters - used;
 }
 
-std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
+struct NtfsLayout {
+    uint32_t bytesPerSector = 0;
+    uint32_t sectorsPerCluster = 0;
+    uint64_t clusterBytes = 0;
+    uint64_t totalClusters = 0;
+    uint64_t mftLcn = 0;
+    uint32_t recordBytes = 0;
+};
+
+std::optional<NtfsLayout> DecodeNtfsLayout(ByteSpan s) {
     uint32_t bps = readLe16(s, 11);
     uint32_t spcRaw = readU8(s, 13);
     uint32_t spc = spcRaw <= 0x80 ? spcRaw : (spcRaw <= 0xF0 ? 0 : 1u << (256 - spcRaw));
     if ((bps != 512 && bps != 1024 && bps != 2048 && bps != 4096) || !IsPowerOfTwo(spc)) return std::nullopt;
-    uint64_t totalSectors = readLe64(s, 40);
-    uint64_t clusterBytes = uint64_t{spc} * bps;
+    NtfsLayout l;
+    l.bytesPerSector = bps;
+    l.sectorsPerCluster = spc;
+    l.clusterBytes = uint64_t{spc} * bps;
+    l.totalClusters = readLe64(s, 40) / spc;
+    l.mftLcn = readLe64(s, 48);
     int8_t perRecord = static_cast<int8_t>(readU8(s, 64));
-    uint64_t recordBytes = perRecord > 0 ? perRecord * clusterBytes
+    uint64_t recordBytes = perRecord > 0 ? perRecord * l.clusterBytes
                                          : (perRecord < 0 && perRecord > -31 ? 1ull << -perRecord : 0);
+    l.recordBytes = static_cast<uint32_t>(std::min<uint64_t>(recordBytes, 1u << 20));
+    return l;
+}
+
+std::optional<uint64_t> NtfsFreeBytes(BlockDevice& dev, ByteSpan boot, uint64_t startByte,
+                                      const std::atomic<bool>* stop) {
+    const auto l = DecodeNtfsLayout(boot);
+    if (!l) return std::nullopt;
+    auto clusters = NtfsFreeClusters(dev, startByte, l->clusterBytes, l->mftLcn, l->recordBytes, l->totalClusters, stop);
+    if (Stopped(stop)) return std::nullopt;
+    // When $Bitmap cannot be read the volume is shown as all free.
+    return clusters.value_or(l->totalClusters) * l->clusterBytes;
+}
+
+std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
+    const auto l = DecodeNtfsLayout(s);
+    if (!l) return std::nullopt;
     VolumeEntry v;
     v.startByte = startByte;
     v.lengthBytes = lengthBytes;
     v.fileSystem = "NTFS";
-    v.sectorsPerCluster = spc;
-    v.bytesPerSector = bps;
-    v.totalClusters = totalSectors / spc;
-    const uint64_t mftLcn = readLe64(s, 48);
-    const auto rb = static_cast<uint32_t>(std::min<uint64_t>(recordBytes, 1u << 20));
-    // When $Bitmap cannot be read the volume is shown as all free.
-    v.freeClusters = NtfsFreeClusters(dev, startByte, clusterBytes, mftLcn, rb, v.totalClusters)
-                         .value_or(v.totalClusters);
-    v.label = NtfsLabel(dev, startByte, clusterBytes, mftLcn, rb);
+    v.sectorsPerCluster = l->sectorsPerCluster;
+    v.bytesPerSector = l->bytesPerSector;
+    v.totalClusters = l->totalClusters;
+    v.label = NtfsLabel(dev, startByte, l->clusterBytes, l->mftLcn, l->recordBytes);
     return v;
+}
+
+// The volume's boot sector, when it carries the 55AAh signature.
+bool ReadBootSector(BlockDevice& dev, uint64_t startByte, std::byte (&sec)[512]) {
+    if (startByte > dev.size() || dev.size() - startByte < sizeof sec) return false;
+    return dev.readAt(startByte, sec) == kSuccess && readLe16(ByteSpan(sec, sizeof sec), 510) == 0xAA55;
 }
 
 }  // namespace
 
 std::optional<VolumeEntry> ProbeVolume(BlockDevice& dev, uint64_t startByte, uint64_t lengthBytes) {
     std::byte sec[512];
-    if (startByte > dev.size() || dev.size() - startByte < sizeof sec) return std::nullopt;
-    if (dev.readAt(startByte, sec) != kSuccess) return std::nullopt;
+    if (!ReadBootSector(dev, startByte, sec)) return std::nullopt;
     ByteSpan s(sec, sizeof sec);
-    if (readLe16(s, 510) != 0xAA55) return std::nullopt;
     if (bytesEqual(s, 3, "NTFS    ")) return ProbeNtfs(dev, s, startByte, lengthBytes);
-    if (readU8(s, 0) == 0xEB || readU8(s, 0) == 0xE9) return ProbeFat(dev, s, startByte, lengthBytes);
+    if (readU8(s, 0) == 0xEB || readU8(s, 0) == 0xE9) return ProbeFat(s, startByte, lengthBytes);
+    return std::nullopt;
+}
+
+std::optional<uint64_t> CountFreeBytes(BlockDevice& dev, uint64_t startByte, const std::atomic<bool>* stop) {
+    std::byte sec[512];
+    if (!ReadBootSector(dev, startByte, sec)) return std::nullopt;
+    ByteSpan s(sec, sizeof sec);
+    if (bytesEqual(s, 3, "NTFS    ")) return NtfsFreeBytes(dev, s, startByte, stop);
+    if (readU8(s, 0) == 0xEB || readU8(s, 0) == 0xE9) return FatFreeBytes(dev, s, startByte, stop);
     return std::nullopt;
 }
 

@@ -49,7 +49,6 @@ struct VolumeEntry {
     uint32_t sectorsPerCluster = 0;
     uint32_t bytesPerSector = 0;
     uint64_t totalClusters = 0;
-    uint64_t freeClusters = 0;
 };
 
 struct DriveEntry {

@@ -14,6 +14,7 @@
 #include "disk/volume_mount.h"
 #include "disk/sector_device.h"
 #include "platform/device_table.h"
+#include "support/slow_device.h"
 
 namespace vantor {
 namespace {
@@ -312,6 +313,7 @@ TEST_F(InventoryTest, SampleImageListsItsVolumesGapsAndExtPartition) {
     EXPECT_EQ(inv.partition(1).label(), "SAMPLENTFS");
     EXPECT_EQ(inv.partition(2).label(), "SAMPLE16");
     EXPECT_EQ(inv.partition(0).totalBytes, 81920ull * 512);
+    inv.CountFreeSpace();
     EXPECT_GT(inv.partition(0).freeBytes, 0u);
     EXPECT_LT(inv.partition(0).freeBytes, inv.partition(0).totalBytes);
     // Counted in $Bitmap: ntfsinfo -m reports 3452 free clusters of 4096 bytes.
@@ -351,6 +353,59 @@ TEST_F(InventoryTest, TableGrowsPastTwentySixEntriesAndLettersStopAtZ) {
     }
     EXPECT_EQ(letters, "CDEFGHIJKLMNOPQRSTUVWXYZ");
     for (int n : perDrive) EXPECT_EQ(n, 7);
+}
+
+TEST_F(InventoryTest, MountingReadsNoFatOrBitmapAndTheFreeSpaceIsCountedOnce) {
+    auto disk = test::SlowDevice::FromFile(kSample);
+    DeviceTable& table = DeviceTable::Global();
+    table.addMemoryDrive(disk, "Counted");
+    // What `vantor drives` does: attach, refresh (which mounts), count.
+    CDiskInventory inv;
+    inv.Refresh();
+    EXPECT_LT(disk->bytesRead, 64u * 1024) << "the FAT32 table alone is 315 KiB";
+    ASSERT_GE(inv.partitionCount(), 4);
+    for (int p = 0; p < 3; ++p) EXPECT_FALSE(inv.freeKnown(p)) << p;
+    EXPECT_TRUE(inv.freeKnown(3)) << "a gap's free space comes with the table";
+    EXPECT_FALSE(inv.freeSpaceCounted());
+
+    const uint64_t before = disk->bytesRead;
+    inv.CountFreeSpace();
+    EXPECT_TRUE(inv.freeSpaceCounted());
+    EXPECT_EQ(inv.partition(0).freeBytes, 80199ull * 512);  // FSInfo, equal to the FAT's count
+    EXPECT_EQ(inv.partition(1).freeBytes, 3452ull * 4096);
+    EXPECT_LT(disk->bytesRead - before, 64u * 1024) << "FSInfo spares reading the FAT32 table";
+    inv.CountFreeSpace();  // nothing left to count
+    EXPECT_EQ(inv.freeSpaceJobs().size(), 0u);
+}
+
+TEST(VolumeFreeSpace, Fat32FsInfoIsTakenOnlyWhenPlausible) {
+    auto disk = test::SlowDevice::FromFile(kSample);
+    ASSERT_GT(disk->size(), 0u);
+    constexpr uint64_t kStart = 2048 * 512;  // C:, 80628 clusters of 512 bytes, FSInfo in sector 1
+    std::vector<std::byte> bytes(static_cast<size_t>(disk->size()));
+    ASSERT_EQ(disk->readAt(0, bytes), kSuccess);
+    struct Case {
+        uint32_t fsInfoFree;
+        bool goodSignature;
+        uint64_t expectedClusters;
+    };
+    const Case cases[] = {
+        {1234, true, 1234},         {0, true, 0},
+        {80628, true, 80628},       {80629, true, 80199},  // more than the volume has: counted
+        {0xFFFFFFFF, true, 80199},  {1234, false, 80199},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::byte> image = bytes;
+        writeLe32(image, kStart + 512 + 488, c.fsInfoFree);
+        if (!c.goodSignature) writeLe32(image, kStart + 512, 0);
+        MemoryDevice dev(std::move(image));
+        EXPECT_EQ(CountFreeBytes(dev, kStart), c.expectedClusters * 512) << c.fsInfoFree << " " << c.goodSignature;
+    }
+    // A count asked to stop gives nothing; a sector that is no volume neither.
+    MemoryDevice dev(bytes);
+    const std::atomic<bool> stop{true};
+    EXPECT_EQ(CountFreeBytes(dev, 126976 * 512, &stop), std::nullopt);
+    EXPECT_EQ(CountFreeBytes(dev, 0), std::nullopt);
 }
 
 }  // namespace

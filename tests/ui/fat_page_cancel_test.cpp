@@ -1,13 +1,10 @@
 // A scan of a slow drive keeps the progress dialog alive and stops soon
 // after Cancel: the interface thread never waits on the device.
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 
 #include "disk/disk_inventory.h"
 #include "disk/volume_mount.h"
@@ -17,6 +14,7 @@
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/tolam_app.h"
 #include "dialogs_modal_answerer.h"
+#include "support/slow_device.h"
 #include "ui_test_support.h"
 
 using namespace vantor;
@@ -24,36 +22,10 @@ using namespace vantor::ui;
 
 namespace {
 
-// Reads take 60 us per KiB once armed (the partition walk reads first).
-class SlowDevice final : public BlockDevice {
-public:
-    explicit SlowDevice(std::vector<std::byte> bytes) : inner_(std::move(bytes)) {}
-    uint64_t size() const override { return inner_.size(); }
-    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
-        if (slow) std::this_thread::sleep_for(std::chrono::microseconds(60 * (buf.size() / 1024 + 1)));
-        if (stalled) std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ++reads;
-        return inner_.readAt(offset, buf);
-    }
-    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
-    bool writable() const override { return false; }
-    std::atomic<bool> slow{false};
-    std::atomic<bool> stalled{false};  // every read takes 300 ms
-    std::atomic<int> reads{0};
-
-private:
-    MemoryDevice inner_;
-};
-
-}  // namespace
+using test::SlowDevice;
 
 std::shared_ptr<SlowDevice> SlowFixture() {
-    QFile f(uitest::FixturePath(QStringLiteral("fat-fat16-16k.img")));
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray raw = f.readAll();
-    std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(raw.constData()),
-                                 reinterpret_cast<const std::byte*>(raw.constData()) + raw.size());
-    return std::make_shared<SlowDevice>(std::move(bytes));
+    return SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("fat-fat16-16k.img")).toStdString());
 }
 
 // The fixture's FAT16 volume as the only drive; its partition record.
@@ -67,6 +39,8 @@ PartitionRecord MountAlone(const std::shared_ptr<SlowDevice>& device) {
     EXPECT_GE(inventory.partitionCount(), 1);
     return inventory.partitionCount() > 0 ? inventory.partition(0) : PartitionRecord{};
 }
+
+}  // namespace
 
 TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
     auto slow = SlowFixture();

@@ -2,11 +2,14 @@
 // enables and stores, the property panel, the chart's rules, the
 // administrator message and attaching another image.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "disk/volume_mount.h"
 #include "platform/device_table.h"
@@ -16,6 +19,7 @@
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
 #include "support/disk_image_builder.h"
+#include "support/slow_device.h"
 #include "ui_test_support.h"
 
 using namespace vantor;
@@ -157,6 +161,7 @@ TEST_F(DriveBrowserTest, OpenDiskImageAddsADriveAndRefreshes) {
     ASSERT_TRUE(page->OpenDiskImage(uitest::FixturePath(QStringLiteral("whole-fat16.img"))));
     QTreeWidgetItem* root = page->tree()->topLevelItem(0);
     ASSERT_EQ(root->childCount(), 2);
+    EXPECT_EQ(page->tree()->currentItem(), root->child(1)) << "the image just opened is selected";
     EXPECT_TRUE(page->emptyHint()->isHidden());
     EXPECT_TRUE(root->child(0)->text(0).contains(QStringLiteral("sample-disk.img")));
     EXPECT_TRUE(root->child(1)->text(0).contains(QStringLiteral("whole-fat16.img")));
@@ -170,6 +175,17 @@ TEST_F(DriveBrowserTest, OpenDiskImageAddsADriveAndRefreshes) {
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(page->tree()->topLevelItem(0)->childCount(), 2);
+
+    // Past the tree's height the list scrolls to the image just opened.
+    for (const char* name : {"fat-fat12.img", "fat-fat32.img", "fat-fat16-2k.img", "gpt-disk.img", "ntfs-deleted.img"})
+        ASSERT_TRUE(page->OpenDiskImage(uitest::FixturePath(QString::fromLatin1(name))));
+    page->show();
+    QTreeWidgetItem* last = page->tree()->currentItem();
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(last->text(0).contains(QStringLiteral("ntfs-deleted.img")));
+    EXPECT_GT(page->tree()->verticalScrollBar()->value(), 0);
+    const QRect row = page->tree()->visualItemRect(last);
+    EXPECT_TRUE(row.top() >= 0 && row.bottom() < page->tree()->viewport()->height()) << row.top();
 }
 
 TEST(DriveBrowserAdministrator, RefusedRightsShowTheMessage) {
@@ -280,4 +296,72 @@ TEST_F(DriveBrowserTest, OptionOpensTheQuickSearchInTheScanModes) {
     });
     QTest::mouseClick(page->optionButton(), Qt::LeftButton);
     EXPECT_EQ(title, QStringLiteral("Set Quick Search..."));
+}
+
+namespace {
+
+// The sample image on a worn disk (1 ms per KiB) that hangs in the FAT of E:.
+constexpr uint64_t kFat16FatByte = (126976 + 1) * 512;
+
+std::shared_ptr<test::SlowDevice> WornSample() {
+    auto disk = test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("sample-disk.img")).toStdString());
+    disk->microsPerKiB = 1000;
+    disk->slow = true;
+    disk->holdReadsIn(kFat16FatByte, kFat16FatByte + 16384);
+    DeviceTable::Global().clear();
+    DeviceTable::Global().addMemoryDrive(disk, "Worn Disk");
+    return disk;
+}
+
+QString FreeLine(CDriveBrowser& page, const QString& item) {
+    page.tree()->setCurrentItem(Find(page.tree(), item));
+    const QStringList panel = page.panelTexts();
+    return panel.size() == 6 ? panel[4] : QString();
+}
+
+}  // namespace
+
+TEST_F(DriveBrowserTest, OpensAtOnceOnASlowDriveAndFillsTheFreeSizesInWhenCounted) {
+    auto disk = WornSample();
+    QElapsedTimer clock;
+    clock.start();
+    CDriveBrowser page(app, kModeDeleted, nullptr);
+    const qint64 interfaceMs = clock.elapsed();
+    std::printf("drive browser opened in %lld ms on the worn disk\n", static_cast<long long>(interfaceMs));
+    EXPECT_LT(interfaceMs, 100) << "counting the FAT32 table alone takes 315 ms here";
+    EXPECT_EQ(FreeLine(page, QStringLiteral("FAT32")), QStringLiteral("Free Size : ..."));
+
+    QTRY_COMPARE_WITH_TIMEOUT(FreeLine(page, QStringLiteral("FAT32")), QStringLiteral("Free Size : 39.16 MB"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(FreeLine(page, QStringLiteral("NTFS")), QStringLiteral("Free Size : 13.48 MB"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(disk->waiting.load(), 1, 5000);
+    EXPECT_EQ(FreeLine(page, QStringLiteral("(E:")), QStringLiteral("Free Size : ..."));
+    EXPECT_FALSE(page.freeSpaceCounted());
+
+    disk->release();
+    QTRY_VERIFY_WITH_TIMEOUT(page.freeSpaceCounted(), 5000);
+    auto plain = test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("sample-disk.img")).toStdString());
+    EXPECT_EQ(FreeLine(page, QStringLiteral("(E:")),
+              QStringLiteral("Free Size : ") + QString::fromStdString(FormatSize(*CountFreeBytes(*plain, 126976 * 512))));
+    DeviceTable::Global().clear();
+}
+
+TEST_F(DriveBrowserTest, APageClosedWhileCountingStopsItsWorker) {
+    auto disk = WornSample();
+    auto page = open(kModeDeleted);
+    QTRY_COMPARE_WITH_TIMEOUT(disk->waiting.load(), 1, 5000);  // the worker hangs in a read
+    std::thread unstick([&disk] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        disk->release();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    page.reset();  // waits for the read under way, then the worker is gone
+    const qint64 closeMs = clock.elapsed();
+    unstick.join();
+    EXPECT_GE(closeMs, 150);
+    EXPECT_LT(closeMs, 2000);
+    const int reads = disk->reads;
+    QTest::qWait(100);  // results posted to the page that is gone are dropped with it
+    EXPECT_EQ(disk->reads, reads) << "no read after the page closed";
+    DeviceTable::Global().clear();
 }

@@ -118,9 +118,15 @@ CDriveBrowser::CDriveBrowser(CTolamApp& app, int mode, QWidget* parent) : QWidge
     QTimer::singleShot(0, this, [this] { AdministratorCheck(this, ProbeDriveZero()); });
 }
 
+// The count is stopped and joined before the tree and inventory go.
+CDriveBrowser::~CDriveBrowser() { freeCounter_.reset(); }
+
 void CDriveBrowser::FillTree() {
+    freeCounter_.reset();
+    ++freeGeneration_;
     inventory_.Refresh();
     selectedPartition_ = nullptr;
+    selectedIndex_ = -1;
     selectedDrive_ = nullptr;
     selectedDriveItem_ = nullptr;
     {
@@ -153,6 +159,25 @@ void CDriveBrowser::FillTree() {
         for (int i = 0; i < root->childCount(); ++i) root->child(i)->setExpanded(true);
     }
     OnSelectionChanged(tree_->currentItem());
+    StartFreeSpaceCount();
+}
+
+void CDriveBrowser::StartFreeSpaceCount() {
+    auto jobs = inventory_.freeSpaceJobs();
+    if (jobs.empty()) return;
+    const int generation = freeGeneration_;
+    // Posted, not sent: the worker never waits on the interface thread, so
+    // joining it from here cannot dead-lock.
+    freeCounter_ = std::make_unique<FreeSpaceCounter>(std::move(jobs), [this, generation](int p, uint64_t bytes) {
+        QMetaObject::invokeMethod(
+            this, [this, generation, p, bytes] { OnFreeSpaceCounted(generation, p, bytes); }, Qt::QueuedConnection);
+    });
+}
+
+void CDriveBrowser::OnFreeSpaceCounted(int generation, int partition, uint64_t freeBytes) {
+    if (generation != freeGeneration_) return;
+    inventory_.setFreeBytes(partition, freeBytes);
+    if (partition == selectedIndex_) update(kPanelRect.united(kChartRect).adjusted(-4, -4, 4, 4));
 }
 
 int CDriveBrowser::ChildCount(const QTreeWidgetItem* driveItem) const {
@@ -162,10 +187,12 @@ int CDriveBrowser::ChildCount(const QTreeWidgetItem* driveItem) const {
 void CDriveBrowser::OnSelectionChanged(QTreeWidgetItem* item) {
     const int kind = item ? item->data(0, kKindRole).toInt() : kRootItem;
     selectedPartition_ = nullptr;
+    selectedIndex_ = -1;
     selectedDrive_ = nullptr;
     selectedDriveItem_ = nullptr;
     if (item && kind == kPartitionItem) {
-        const PartitionRecord& r = inventory_.partition(item->data(0, kIndexRole).toInt());
+        selectedIndex_ = item->data(0, kIndexRole).toInt();
+        const PartitionRecord& r = inventory_.partition(selectedIndex_);
         selectedPartition_ = &r;
         selStart_ = r.startSector;
         selEnd_ = static_cast<uint32_t>(r.endSector());
@@ -186,7 +213,7 @@ void CDriveBrowser::OnSelectionChanged(QTreeWidgetItem* item) {
 QStringList CDriveBrowser::panelTexts() const {
     std::vector<PanelLine> lines;
     if (selectedPartition_) {
-        lines = PartitionPanelLines(*selectedPartition_);
+        lines = PartitionPanelLines(*selectedPartition_, inventory_.freeKnown(selectedIndex_));
     } else if (selectedDrive_) {
         lines = DrivePanelLines(*selectedDrive_, ChildCount(selectedDriveItem_));
     }
@@ -203,8 +230,9 @@ void CDriveBrowser::paintEvent(QPaintEvent*) {
     std::vector<PanelLine> lines;
     std::vector<ChartSlice> slices;
     if (selectedPartition_) {
-        lines = PartitionPanelLines(*selectedPartition_);
-        slices = PartitionChart(*selectedPartition_);
+        const bool freeKnown = inventory_.freeKnown(selectedIndex_);
+        lines = PartitionPanelLines(*selectedPartition_, freeKnown);
+        slices = PartitionChart(*selectedPartition_, freeKnown);
     } else if (selectedDrive_) {
         const int children = ChildCount(selectedDriveItem_);
         lines = DrivePanelLines(*selectedDrive_, children);
@@ -252,13 +280,29 @@ void CDriveBrowser::OnOpenImage() {
 
 bool CDriveBrowser::OpenDiskImage(const QString& path) {
     QString error;
-    if (!app_.AttachImage(path, error)) {
+    int driveNumber = -1;
+    if (!app_.AttachImage(path, error, &driveNumber)) {
         ShowMessage(this, error, QStringLiteral("Error"), MessageIcon::Error);
         return false;
     }
     FillTree();
+    SelectDrive(driveNumber);
     update();
     return true;
+}
+
+void CDriveBrowser::SelectDrive(int driveNumber) {
+    QTreeWidgetItem* root = tree_->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i) {
+        QTreeWidgetItem* item = root->child(i);
+        if (inventory_.drive(item->data(0, kIndexRole).toInt()).driveIndex != static_cast<uint32_t>(driveNumber))
+            continue;
+        tree_->setCurrentItem(item);
+        // Its partitions too, as far as they fit below it.
+        if (item->childCount() > 0) tree_->scrollToItem(item->child(item->childCount() - 1));
+        tree_->scrollToItem(item);
+        return;
+    }
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // panel and usage chart of the selection, and the way on to the scan.
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "disk/disk_inventory.h"
 #include "platform/error_codes.h"
@@ -20,6 +21,7 @@ class CDriveBrowser : public QWidget {
     Q_OBJECT
 public:
     CDriveBrowser(CTolamApp& app, int mode, QWidget* parent);
+    ~CDriveBrowser() override;
 
     int mode() const { return mode_; }
     QTreeWidget* tree() const { return tree_; }
@@ -35,9 +37,12 @@ public:
     // The hint shown in the tree while it lists no drive, or null.
     QLabel* emptyHint() const { return emptyHint_; }
 
-    // Re-reads every drive and partition table and fills the tree again.
+    // Re-reads every drive and partition table and fills the tree again; the
+    // volumes' free space is counted on a worker and filled in as it comes.
     void FillTree();
-    // Attaches a disk image, as "Open disk image..." does after its file dialog.
+    bool freeSpaceCounted() const { return inventory_.freeSpaceCounted(); }
+    // Attaches a disk image, as "Open disk image..." does after its file
+    // dialog, and selects its drive.
     bool OpenDiskImage(const QString& path);
 
     // Opening drive 0 for reading and writing, as the administrator check
@@ -55,6 +60,9 @@ private:
     void OnOption();
     void OnOpenImage();
     int ChildCount(const QTreeWidgetItem* driveItem) const;
+    void StartFreeSpaceCount();
+    void OnFreeSpaceCounted(int generation, int partition, uint64_t freeBytes);
+    void SelectDrive(int driveNumber);
 
     CTolamApp& app_;
     int mode_;
@@ -69,7 +77,10 @@ private:
     CSkinButton* next_ = nullptr;
     CSkinButton* openImage_ = nullptr;
     QLabel* emptyHint_ = nullptr;
+    std::unique_ptr<FreeSpaceCounter> freeCounter_;
+    int freeGeneration_ = 0;  // results of an earlier fill are dropped
     const PartitionRecord* selectedPartition_ = nullptr;
+    int selectedIndex_ = -1;
     const PhysicalDriveInfo* selectedDrive_ = nullptr;
     QTreeWidgetItem* selectedDriveItem_ = nullptr;
     uint32_t selStart_ = 0;

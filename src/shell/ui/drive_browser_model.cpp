@@ -65,13 +65,13 @@ std::vector<PanelLine> DrivePanelLines(const PhysicalDriveInfo& drive, int child
     };
 }
 
-std::vector<PanelLine> PartitionPanelLines(const PartitionRecord& r) {
+std::vector<PanelLine> PartitionPanelLines(const PartitionRecord& r, bool freeKnown) {
     return {
         {12, 15, "Volume : " + r.label()},
         {12, 39, Format("Start Sector : %d", static_cast<int>(r.startSector))},
         {12, 62, Format("Sectors / Cluster : %d", static_cast<int>(r.sectorsPerCluster))},
         {160, 15, Format("Byte/Sector : %d", static_cast<int>(r.bytesPerSector))},
-        {160, 39, "Free Size : " + FormatSize(r.freeBytes)},
+        {160, 39, "Free Size : " + (freeKnown ? FormatSize(r.freeBytes) : std::string("..."))},
         {160, 62, "Total Size : " + FormatSize(r.totalBytes)},
     };
 }
@@ -102,7 +102,8 @@ std::vector<ChartSlice> DriveChart(const PhysicalDriveInfo& drive, const std::ve
     return out;
 }
 
-std::vector<ChartSlice> PartitionChart(const PartitionRecord& r) {
+std::vector<ChartSlice> PartitionChart(const PartitionRecord& r, bool freeKnown) {
+    if (!freeKnown) return {{1.0, kChartRestColour}};
     const uint32_t colour = FileSystemColour(r.fileSystemName());
     if (r.totalBytes == 0) return {{1.0, kChartFreeColour}};
     const double free = static_cast<double>(r.freeBytes) / static_cast<double>(r.totalBytes);

@@ -34,7 +34,8 @@ struct PanelLine {
 };
 
 std::vector<PanelLine> DrivePanelLines(const PhysicalDriveInfo& drive, int childCount);
-std::vector<PanelLine> PartitionPanelLines(const PartitionRecord& record);
+// While the free space is still being counted its line reads "Free Size : ...".
+std::vector<PanelLine> PartitionPanelLines(const PartitionRecord& record, bool freeKnown = true);
 
 struct ChartSlice {
     double share = 0;   // of the whole disc, 0..1
@@ -48,7 +49,8 @@ inline constexpr uint32_t kChartFreeColour = 0xFF00FF;
 // One slice per child partition that has more than 1 % of the drive, then
 // the rest in grey when it has more than 1 %.
 std::vector<ChartSlice> DriveChart(const PhysicalDriveInfo& drive, const std::vector<const PartitionRecord*>& children);
-// The used share in the file-system colour, the free share in magenta.
-std::vector<ChartSlice> PartitionChart(const PartitionRecord& record);
+// The used share in the file-system colour, the free share in magenta; all
+// grey while the free space is not known.
+std::vector<ChartSlice> PartitionChart(const PartitionRecord& record, bool freeKnown = true);
 
 }  // namespace vantor::ui

@@ -107,15 +107,15 @@ QStringList CTolamApp::attachedImages() const {
     return out;
 }
 
-bool CTolamApp::AttachImage(const QString& path, QString& error) {
+bool CTolamApp::AttachImage(const QString& path, QString& error, int* driveNumber) {
     const std::string p = QFileInfo(path).absoluteFilePath().toStdString();
     if (!CanOpenForReading(p, error)) return false;
     std::vector<std::string> images;
     for (const QString& q : attachedImages()) images.push_back(q.toStdString());
-    if (std::find(images.begin(), images.end(), p) == images.end()) images.push_back(p);
-    DeviceTable& table = DeviceTable::Global();
-    table.attachImages(images);
-    MountVolumes(table);
+    auto at = std::find(images.begin(), images.end(), p);
+    if (driveNumber) *driveNumber = static_cast<int>(at - images.begin());
+    if (at == images.end()) images.push_back(p);
+    DeviceTable::Global().attachImages(images);
     return true;
 }
 

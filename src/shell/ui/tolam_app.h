@@ -41,9 +41,10 @@ public:
     const AppState& state() const { return state_; }
     CMainFrame* mainFrame() const { return frame_.get(); }
 
-    // Attaches one more disk image after those attached so far and mounts
-    // its volumes. False (and nothing changed) when it cannot be opened.
-    bool AttachImage(const QString& path, QString& error);
+    // Attaches one more disk image after those attached so far (the drive
+    // browser's refresh mounts its volumes). False (and nothing changed) when
+    // it cannot be opened. driveNumber receives the image's drive number.
+    bool AttachImage(const QString& path, QString& error, int* driveNumber = nullptr);
     QStringList attachedImages() const;
 
 private:
