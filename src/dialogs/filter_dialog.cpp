@@ -2,7 +2,21 @@
 
 #include <cstdio>
 
+#include "platform/time_util.h"
+
 namespace vantor {
+
+namespace {
+
+bool IsCalendarDay(uint16_t dosDate) {
+    int y = 0, m = 0, d = 0;
+    if (!DecodeDosDate(dosDate, y, m, d)) return false;
+    static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= (m == 2 && !leap ? 28 : kDays[m - 1]);
+}
+
+}  // namespace
 
 std::string SizeFieldText(double kb) {
     char buf[64];
@@ -16,6 +30,9 @@ FilterDialogState::FilterDialogState(FilterCriteria& target, FilterDialogKind ki
         if (values_.extGroup == 6) values_.extList = kQuickSearchMailList;
         ResetForQuickSearch(target_, todayDosDate);
     }
+    // A record with no valid day yet shows today, and keeps it: On, Before
+    // and After without a pick compare with the day shown.
+    if (!IsCalendarDay(values_.date)) values_.date = todayDosDate;
     firstText_ = SizeFieldText(values_.minSizeKB);
     secondText_ = SizeFieldText(values_.maxSizeKB);
 }

@@ -25,6 +25,7 @@ public:
     // Opening. "Set Quick Search..." resets target at once (ResetForQuickSearch
     // with today) while its controls show what target held before; with the
     // mail row chosen its list is "dbx.pst.box" until a row is picked again.
+    // A record without a valid day shows todayDosDate.
     FilterDialogState(FilterCriteria& target, FilterDialogKind kind, uint16_t todayDosDate);
 
     const FilterCriteria& shown() const { return values_; }

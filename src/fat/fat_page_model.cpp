@@ -81,14 +81,7 @@ FatScanOptions FatPageModel::scanOptions(const std::string& pathFilter, const st
                                          uint32_t partitionStart) const {
     FatScanOptions o;
     o.pathFilter = pathFilter;
-    // The deleted-file scan's mask by the type choice; the mail list is
-    // shorter on FAT32.
-    if (fileTypeGroup == kFatTypePictures)
-        o.maskText = kFatPictureMaskText;
-    else if (fileTypeGroup == kFatTypeMail)
-        o.maskText = kind_ == FatKind::Fat32 ? kFat32MailMaskText : kFat16MailMaskText;
-    else
-        o.maskText = ownMask;
+    o.maskText = FatMaskTextForType(fileTypeGroup, kind_, ownMask);
     o.fileTypeGroup = fileTypeGroup;
     if (rangeEnd != 0) {
         o.rangeStart = rangeStart > partitionStart ? rangeStart - partitionStart : 0;

@@ -213,12 +213,6 @@ ErrorCode CFatVolume::readClusters(uint32_t c, uint32_t count, MutableByteSpan o
     return readVolume(clusterOffset(c), out.first(static_cast<size_t>(bytes)));
 }
 
-ErrorCode CFatVolume::readRootDirectory(std::vector<std::byte>& out) const {
-    if (kind_ != FatKind::Fat16) return kErrInvalidParameter;
-    out.assign(rootDirBytes_, std::byte{0});
-    return readVolume(clusterOffset(1), out);
-}
-
 namespace {
 
 DevicePtr openRecordDrive(const PartitionRecord& record) {

@@ -82,8 +82,6 @@ public:
     // Reads count clusters from c on (count x clusterBytes() bytes). The
     // FAT16 root is cluster 1 and is rootDirectoryBytes() long.
     ErrorCode readClusters(uint32_t c, uint32_t count, MutableByteSpan out) const;
-    // Reads the whole FAT16 root directory (RootEntCnt x 32 bytes, capped).
-    ErrorCode readRootDirectory(std::vector<std::byte>& out) const;
 
     const DevicePtr& device() const { return device_; }
 

@@ -94,5 +94,17 @@ TEST(FilterDialogStateTest, IgnoreZeroesBothSizes) {
     EXPECT_FALSE(page.anySet() && page.extGroup == 0);
 }
 
+TEST(FilterDialogStateTest, ARecordWithoutAValidDayShowsToday) {
+    const uint16_t today = EncodeDosDate(2026, 12, 9);
+    for (uint16_t day : {uint16_t{0}, static_cast<uint16_t>(EncodeDosDate(2023, 2, 1) + 29)}) {  // none; 30 Feb
+        FilterCriteria page;
+        page.date = day;
+        FilterDialogState dlg(page, FilterDialogKind::SearchFiles, today);
+        EXPECT_EQ(dlg.shown().date, today) << day;
+    }
+    FilterCriteria page = Prepared();
+    EXPECT_EQ(FilterDialogState(page, FilterDialogKind::SearchFiles, today).shown().date, EncodeDosDate(2009, 5, 1));
+}
+
 }  // namespace
 }  // namespace vantor

@@ -25,12 +25,15 @@ constexpr int kFieldX = 104;
 
 QDate FromDosDate(uint16_t dos) {
     int y = 0, m = 0, d = 0;
-    if (!DecodeDosDate(dos, y, m, d)) return QDate::currentDate();
-    const QDate date(y, m, d);
-    return date.isValid() ? date : QDate::currentDate();
+    DecodeDosDate(dos, y, m, d);
+    return QDate(y, m, d);
 }
 
-QString SizeText(double kb) { return QString::number(kb, 'g', 15); }
+QStringList Texts(const auto& texts) {
+    QStringList out;
+    for (const char* t : texts) out << QString::fromLatin1(t);
+    return out;
+}
 
 QLabel* AddLabel(QWidget* parent, const QString& text, int y) {
     auto* l = new QLabel(text, parent);
@@ -41,10 +44,9 @@ QLabel* AddLabel(QWidget* parent, const QString& text, int y) {
 
 }  // namespace
 
-CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, const QString& caption,
-                           QWidget* parent)
-    : QDialog(parent), record_(record), work_(shown) {
-    setWindowTitle(caption);
+CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, FilterDialogKind kind, uint16_t todayDosDate, QWidget* parent)
+    : QDialog(parent), state_(record, kind, todayDosDate) {
+    setWindowTitle(QString::fromLatin1(kind == FilterDialogKind::QuickSearch ? kQuickSearchTitle : kSearchFilesTitle));
     setFont(DialogFont(8));
     setFixedSize(kWidth, kHeight);
     setModal(true);
@@ -65,8 +67,7 @@ CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, 
     AddLabel(this, QStringLiteral("Date:"), 50);
     dateMode_ = new QComboBox(this);
     NameControl(dateMode_, kDateCombo);
-    dateMode_->addItems({QStringLiteral("Ignore"), QStringLiteral("Before"), QStringLiteral("After"),
-                         QStringLiteral("On")});
+    dateMode_->addItems(Texts(kDateModeTexts));
     dateMode_->setGeometry(kFieldX, 50, 100, 22);
     date_ = new QDateEdit(this);
     NameControl(date_, kDatePicker);
@@ -79,13 +80,12 @@ CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, 
     AddLabel(this, QStringLiteral("Size (KB):"), 84);
     sizeMode_ = new QComboBox(this);
     NameControl(sizeMode_, kSizeCombo);
-    sizeMode_->addItems({QStringLiteral("Ignore"), QStringLiteral("Equal"), QStringLiteral("Smaller"),
-                         QStringLiteral("Larger"), QStringLiteral("Between")});
+    sizeMode_->addItems(Texts(kSizeModeTexts));
     sizeMode_->setGeometry(kFieldX, 84, 100, 22);
     first_ = new QLineEdit(this);
     NameControl(first_, kFirstSize);
     first_->setGeometry(kFieldX + 110, 84, 90, 22);
-    dash_ = new QLabel(QStringLiteral(" -"), this);
+    dash_ = new QLabel(QString::fromLatin1(kSizeSeparatorText), this);
     NameControl(dash_, kSizeDash);
     dash_->setGeometry(kFieldX + 202, 84, 14, 22);
     second_ = new QLineEdit(this);
@@ -114,55 +114,44 @@ CCriteriaDlg::CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, 
     connect(cancel, &QPushButton::clicked, this, &CCriteriaDlg::reject);
 
     // Opening: the three combos, the sizes, the name and the day.
-    ext_->setCurrentIndex(work_.extGroup >= 0 && work_.extGroup < kExtensionGroupCount ? work_.extGroup : 0);
-    dateMode_->setCurrentIndex(work_.dateMode >= kDateIgnore && work_.dateMode <= kDateOn ? work_.dateMode : 0);
-    sizeMode_->setCurrentIndex(work_.sizeMode >= kSizeIgnore && work_.sizeMode <= kSizeBetween ? work_.sizeMode : 0);
-    first_->setText(SizeText(work_.minSizeKB));
-    second_->setText(SizeText(work_.maxSizeKB));
-    name_->setText(Q(work_.namePart));
-    date_->setDate(FromDosDate(work_.date));
-    // A record with no valid day yet (the first quick search) shows today:
-    // keep what is shown, so On/Before/After without a pick compare with it.
-    work_.date = EncodeDosDate(date_->date().year(), date_->date().month(), date_->date().day());
+    const FilterCriteria& shown = state_.shown();
+    ext_->setCurrentIndex(shown.extGroup >= 0 && shown.extGroup < kExtensionGroupCount ? shown.extGroup : 0);
+    dateMode_->setCurrentIndex(shown.dateMode >= kDateIgnore && shown.dateMode <= kDateOn ? shown.dateMode : 0);
+    sizeMode_->setCurrentIndex(shown.sizeMode >= kSizeIgnore && shown.sizeMode <= kSizeBetween ? shown.sizeMode : 0);
+    first_->setText(Q(state_.firstSizeText()));
+    second_->setText(Q(state_.secondSizeText()));
+    name_->setText(Q(shown.namePart));
+    date_->setDate(FromDosDate(shown.date));
     showForModes();
 
-    connect(ext_, qOverload<int>(&QComboBox::activated), this, &CCriteriaDlg::chooseGroup);
-    connect(dateMode_, qOverload<int>(&QComboBox::activated), this, &CCriteriaDlg::chooseDateMode);
-    connect(sizeMode_, qOverload<int>(&QComboBox::activated), this, &CCriteriaDlg::chooseSizeMode);
-    connect(date_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
-        work_.date = EncodeDosDate(d.year(), d.month(), d.day());
+    connect(ext_, qOverload<int>(&QComboBox::activated), this, [this](int row) { state_.chooseGroup(row); });
+    connect(dateMode_, qOverload<int>(&QComboBox::activated), this, [this](int mode) {
+        state_.chooseDateMode(mode);
+        showForModes();
     });
+    connect(sizeMode_, qOverload<int>(&QComboBox::activated), this, [this](int mode) {
+        state_.chooseSizeMode(mode);
+        first_->setText(Q(state_.firstSizeText()));
+        second_->setText(Q(state_.secondSizeText()));
+        showForModes();
+    });
+    connect(date_, &QDateEdit::dateChanged, this, [this](const QDate& d) {
+        state_.pickDate(EncodeDosDate(d.year(), d.month(), d.day()));
+    });
+    connect(first_, &QLineEdit::textChanged, this, [this](const QString& t) { state_.setFirstSizeText(S(t)); });
+    connect(second_, &QLineEdit::textChanged, this, [this](const QString& t) { state_.setSecondSizeText(S(t)); });
+    connect(name_, &QLineEdit::textChanged, this, [this](const QString& t) { state_.setNameText(S(t)); });
 }
 
 void CCriteriaDlg::showForModes() {
-    date_->setVisible(work_.dateMode != kDateIgnore);
-    first_->setVisible(work_.sizeMode != kSizeIgnore);
-    second_->setVisible(work_.sizeMode == kSizeBetween);
-    dash_->setVisible(work_.sizeMode == kSizeBetween);
-}
-
-void CCriteriaDlg::chooseGroup(int row) { ChooseExtensionGroup(work_, row); }
-
-void CCriteriaDlg::chooseDateMode(int mode) {
-    work_.dateMode = mode;
-    showForModes();
-}
-
-void CCriteriaDlg::chooseSizeMode(int mode) {
-    work_.sizeMode = mode;
-    if (mode == kSizeIgnore) {
-        work_.minSizeKB = 0;
-        work_.maxSizeKB = 0;
-        first_->setText(QStringLiteral("0"));
-        second_->setText(QStringLiteral("0"));
-    }
-    showForModes();
+    date_->setVisible(state_.datePickerShown());
+    first_->setVisible(state_.firstSizeShown());
+    second_->setVisible(state_.secondSizeShown());
+    dash_->setVisible(state_.secondSizeShown());
 }
 
 void CCriteriaDlg::accept() {
-    double first = 0, second = 0;
-    const bool secondShown = work_.sizeMode == kSizeBetween;
-    switch (ValidateSizeFields(S(first_->text()), S(second_->text()), secondShown, first, second)) {
+    switch (state_.ok()) {
         case CriteriaValidation::StayOpenSilently:
             return;
         case CriteriaValidation::StartLargerThanEnd:
@@ -171,31 +160,17 @@ void CCriteriaDlg::accept() {
             first_->setFocus();
             return;
         case CriteriaValidation::Ok:
-            break;
+            QDialog::accept();
     }
-    work_.minSizeKB = first;
-    work_.maxSizeKB = second;
-    work_.namePart = S(name_->text());
-    record_ = work_;
-    QDialog::accept();
 }
 
 CSearchFilesDlg::CSearchFilesDlg(FilterCriteria& pageFilter, QWidget* parent)
-    : CCriteriaDlg(pageFilter, pageFilter, QStringLiteral("Search files..."), parent) {}
+    : CCriteriaDlg(pageFilter, FilterDialogKind::SearchFiles, TodayDosDate(), parent) {}
 
 CQuickSearchDlg::CQuickSearchDlg(FilterCriteria& appCriteria, QWidget* parent)
     : CQuickSearchDlg(appCriteria, TodayDosDate(), parent) {}
 
 CQuickSearchDlg::CQuickSearchDlg(FilterCriteria& appCriteria, uint16_t todayDosDate, QWidget* parent)
-    : CCriteriaDlg(appCriteria, resetAndKeep(appCriteria, todayDosDate), QStringLiteral("Set Quick Search..."),
-                   parent) {}
-
-FilterCriteria CQuickSearchDlg::resetAndKeep(FilterCriteria& record, uint16_t today) {
-    FilterCriteria before = record;
-    ResetForQuickSearch(record, today);
-    // The mail row narrows to the three mail stores until a row is picked again.
-    if (before.extGroup == kExtensionGroupCount - 1) before.extList = kQuickSearchMailList;
-    return before;
-}
+    : CCriteriaDlg(appCriteria, FilterDialogKind::QuickSearch, todayDosDate, parent) {}
 
 }  // namespace vantor::ui

@@ -2,9 +2,10 @@
 // The two twin criteria dialogs: "Search files..." edits a result page's
 // filter, "Set Quick Search..." the application-wide record applied during
 // deleted-file scans. OK writes the shown values back; Cancel leaves them.
+// What they show and write is FilterDialogState's; these only draw it.
 #include <QDialog>
 
-#include "dialogs/filter_criteria.h"
+#include "dialogs/filter_dialog.h"
 
 class QComboBox;
 class QDateEdit;
@@ -23,22 +24,17 @@ public:
         kFirstSize = 1031, kSecondSize = 1032, kSizeDash = 1033, kNameEdit = 1034
     };
 
-    const FilterCriteria& shown() const { return work_; }
+    const FilterCriteria& shown() const { return state_.shown(); }
 
 protected:
-    // record is written on OK; shown holds what the controls start with.
-    CCriteriaDlg(FilterCriteria& record, const FilterCriteria& shown, const QString& caption,
-                 QWidget* parent);
+    // record is written on OK.
+    CCriteriaDlg(FilterCriteria& record, FilterDialogKind kind, uint16_t todayDosDate, QWidget* parent);
     void accept() override;
 
 private:
-    void chooseGroup(int row);
-    void chooseDateMode(int mode);
-    void chooseSizeMode(int mode);
     void showForModes();
 
-    FilterCriteria& record_;
-    FilterCriteria work_;
+    FilterDialogState state_;
     QComboBox* ext_ = nullptr;
     QComboBox* dateMode_ = nullptr;
     QDateEdit* date_ = nullptr;
@@ -64,9 +60,6 @@ class CQuickSearchDlg : public CCriteriaDlg {
 public:
     CQuickSearchDlg(FilterCriteria& appCriteria, QWidget* parent = nullptr);
     CQuickSearchDlg(FilterCriteria& appCriteria, uint16_t todayDosDate, QWidget* parent);
-
-private:
-    static FilterCriteria resetAndKeep(FilterCriteria& record, uint16_t today);
 };
 
 }  // namespace vantor::ui
