@@ -2,6 +2,7 @@
 // leads where, the page table, and that a switch destroys the old page.
 #include <QFileInfo>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -217,6 +218,21 @@ TEST_F(ShellNavigation, HelpOpensTheShippedHelpIndex) {
     EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
 }
 
+TEST_F(ShellNavigation, F1OpensHelpAndEscClosesTheHelpWindow) {
+    CMainFrame* frame = app.mainFrame();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_F1);
+    ASSERT_EQ(recorder.opened.size(), 1u);
+    EXPECT_TRUE(recorder.opened[0].toLocalFile().endsWith(QStringLiteral("help/index.html")));
+
+    QPointer<QWidget> help = ShowHelpWindow(QUrl::fromLocalFile(HelpIndexPath()));
+    help->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(help));
+    QTest::keyClick(help, Qt::Key_Escape);
+    QTRY_VERIFY(help.isNull());
+}
+
 TEST_F(ShellNavigation, AFailedCreationIsReportedAndTheStartPageStays) {
     SetPageFactory(PageKind::DriveBrowser, [](const PageRequest&) -> QWidget* { return nullptr; });
     SetPageFactory(PageKind::OutlookRepair, [](const PageRequest&) -> QWidget* { return nullptr; });
@@ -312,5 +328,39 @@ TEST(CommandLine, AnUnreadableImageIsRefusedAndNothingChanges) {
     QString error;
     EXPECT_FALSE(app.AttachImage(QStringLiteral("/nonexistent.img"), error));
     EXPECT_TRUE(error.contains(QStringLiteral("/nonexistent.img")));
+    EXPECT_EQ(app.attachedImages().size(), 1);
+}
+
+TEST(CommandLine, HelpPrintsTheOptionsAndExitsWithoutADisplay) {
+    StartOptions o;
+    QString error;
+    ASSERT_TRUE(ParseCommandLine({"vantor-gui", "-h"}, o, error));
+    EXPECT_TRUE(o.showHelp);
+
+    QProcess gui;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(QString::fromLatin1(name));
+    gui.setProcessEnvironment(env);
+    gui.start(QStringLiteral(VANTOR_GUI_PATH), {QStringLiteral("--help")});
+    ASSERT_TRUE(gui.waitForFinished(10000));
+    EXPECT_EQ(gui.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(gui.exitCode(), 0);
+    const QString out = QString::fromLocal8Bit(gui.readAllStandardOutput());
+    for (const char* option : {"--image FILE", "--fallback-image FILE", "--help"})
+        EXPECT_TRUE(out.contains(QString::fromLatin1(option))) << option << "\n" << out.toStdString();
+}
+
+TEST(CommandLine, AnImageThatCannotBeOpenedAtStartIsToldAndLeftOut) {
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    StartOptions options;
+    options.images << QStringLiteral("/nonexistent/vantor-none.img") << uitest::FixturePath(QStringLiteral("sample-disk.img"));
+    options.showWindow = false;
+    ASSERT_TRUE(app.StartUp(options));
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Error"));
+    EXPECT_EQ(recorder.messages[0].text,
+              QStringLiteral("Cannot open the disk image \"/nonexistent/vantor-none.img\": The system cannot find the "
+                             "file specified. (error 2)"));
     EXPECT_EQ(app.attachedImages().size(), 1);
 }

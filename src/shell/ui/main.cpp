@@ -22,6 +22,18 @@ bool DisplayAvailable() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    vantor::ui::StartOptions options;
+    QString error;
+    if (!vantor::ui::ParseCommandLine(args, options, error)) {
+        std::fprintf(stderr, "vantor-gui: %s\n%s", qPrintable(error), qPrintable(vantor::ui::CommandLineHelpText()));
+        return 2;
+    }
+    if (options.showHelp) {
+        std::fputs(qPrintable(vantor::ui::CommandLineHelpText()), stdout);
+        return 0;
+    }
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "vantor-gui: no display found. Start it on a virtual display (xvfb-run vantor-gui) "
@@ -31,12 +43,6 @@ int main(int argc, char** argv) {
     QApplication qt(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantor Data Recovery"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    vantor::ui::StartOptions options;
-    QString error;
-    if (!vantor::ui::ParseCommandLine(QApplication::arguments(), options, error)) {
-        std::fprintf(stderr, "vantor-gui: %s\n", qPrintable(error));
-        return 2;
-    }
     vantor::ui::CTolamApp app;
     if (!app.StartUp(options)) return 1;
     const int rc = QApplication::exec();

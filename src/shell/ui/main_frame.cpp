@@ -4,9 +4,11 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QWindow>
 
 #include "shell/ui/home_view.h"
+#include "shell/ui/page_commands.h"
 #include "shell/ui/skin.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
@@ -34,6 +36,9 @@ CMainFrame::CMainFrame(CTolamApp& app, QWidget* parent) : QWidget(parent, Qt::Wi
     close_->SetFaces(131, 130, 130, 131);
     connect(minimize_, &QAbstractButton::clicked, this, [this] { showMinimized(); });
     connect(close_, &QAbstractButton::clicked, this, [this] { close(); });
+
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [] { ShowHelp(); });
 
     view_ = new CHomeView(app, this);
     view_->setGeometry(0, kCaptionHeight, width(), height() - kCaptionHeight);

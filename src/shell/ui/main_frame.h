@@ -1,6 +1,7 @@
 #pragma once
 // The borderless 770 x 505 main window: the drawn caption with Minimize and
-// Close, dragged by any free spot of the caption, hosting the one view.
+// Close, dragged by any free spot of the caption, hosting the one view; F1
+// anywhere in it opens the help.
 #include <QPoint>
 #include <QWidget>
 

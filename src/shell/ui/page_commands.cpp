@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QWidget>
 
@@ -68,6 +69,10 @@ void OpenDocument(const QUrl& url) {
     }
     if (QDesktopServices::openUrl(url) || !url.isLocalFile()) return;
     // No browser on this machine: show the shipped HTML help in a window of our own.
+    ShowHelpWindow(url);
+}
+
+QWidget* ShowHelpWindow(const QUrl& url) {
     auto* viewer = new QTextBrowser;
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     viewer->setWindowTitle(QStringLiteral("Help"));
@@ -75,7 +80,10 @@ void OpenDocument(const QUrl& url) {
     viewer->setSearchPaths({QFileInfo(url.toLocalFile()).absolutePath()});
     viewer->setSource(url);
     viewer->resize(720, 560);
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), viewer);
+    QObject::connect(close, &QShortcut::activated, viewer, &QWidget::close);
     viewer->show();
+    return viewer;
 }
 
 void SetOpenDocumentHook(std::function<void(const QUrl&)> hook) { OpenHookSlot() = std::move(hook); }

@@ -23,8 +23,11 @@ using MessageHook = std::function<void(QWidget* parent, const QString& text, con
 void SetMessageHook(MessageHook hook);
 
 // Opens a document or address with the desktop's handler ("open" verb).
-// Failures are silent.
+// Without one, a local page is shown in a help window of our own; other
+// failures are silent.
 void OpenDocument(const QUrl& url);
+// That help window: it deletes itself when closed, Esc closes it.
+QWidget* ShowHelpWindow(const QUrl& url);
 void SetOpenDocumentHook(std::function<void(const QUrl&)> hook);
 
 // The host view that owns `page` (walks up the parents), or null.
@@ -37,7 +40,7 @@ void GoHome(QWidget* page);                // (101, 0)
 void GoBackToStart(QWidget* page);         // drive browser, partition page: (101, 1)
 void GoBackToBrowser(QWidget* page, int mode);  // result pages: (102, mode)
 void GoNext(QWidget* page, int mode);      // drive browser: (103, mode)
-void ShowHelp();
+void ShowHelp();                           // also F1 in the main window
 void ShowProductPage(QWidget* parent);     // the about box: there is no product web page
 
 // The help index shipped with the program.

@@ -8,6 +8,7 @@
 #include "platform/block_device.h"
 #include "platform/device_table.h"
 #include "shell/ui/main_frame.h"
+#include "shell/ui/page_commands.h"
 #include "shell/ui/skin.h"
 
 namespace vantor::ui {
@@ -19,7 +20,7 @@ bool CanOpenForReading(const std::string& path, QString& error) {
     std::shared_ptr<FileDevice> probe;
     const ErrorCode rc = FileDevice::open(path, false, probe);
     if (rc == kSuccess) return true;
-    error = QStringLiteral("Cannot open the disk image \"%1\" (error %2).").arg(QString::fromStdString(path)).arg(rc);
+    error = ImageOpenErrorText(QString::fromStdString(path), rc);
     return false;
 }
 
@@ -44,7 +45,9 @@ bool ParseCommandLine(const QStringList& args, StartOptions& out, QString& error
             error = QStringLiteral("%1 needs a file name").arg(name);
             return {};
         };
-        if (a == QLatin1String("--image") || a.startsWith(QLatin1String("--image="))) {
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            out.showHelp = true;
+        } else if (a == QLatin1String("--image") || a.startsWith(QLatin1String("--image="))) {
             const QString v = value(QStringLiteral("--image"));
             if (v.isEmpty()) return false;
             out.images << v;
@@ -57,6 +60,25 @@ bool ParseCommandLine(const QStringList& args, StartOptions& out, QString& error
     return true;
 }
 
+QString CommandLineHelpText() {
+    return QStringLiteral(
+        "Usage: vantor-gui [--image FILE]... [--fallback-image FILE]\n"
+        "\n"
+        "  --image FILE           attach a disk image as a drive (repeatable); attached\n"
+        "                         images take the place of the system's drives\n"
+        "  --fallback-image FILE  attach FILE when none of the system's drives can be read\n"
+        "  -h, --help             print these options and exit\n"
+        "\n"
+        "Without --image, the images named in VANTOR_IMAGES (':'-separated) are attached.\n"
+        "Qt's own options (-platform NAME, ...) are passed to Qt.\n");
+}
+
+QString ImageOpenErrorText(const QString& path, ErrorCode error) {
+    return QStringLiteral("Cannot open the disk image \"%1\": %2 (error %3)")
+        .arg(path, QString::fromStdString(ErrorText(error)))
+        .arg(error);
+}
+
 CTolamApp::CTolamApp() { gInstance = this; }
 
 CTolamApp::~CTolamApp() {
@@ -66,14 +88,23 @@ CTolamApp::~CTolamApp() {
 
 CTolamApp* CTolamApp::instance() { return gInstance; }
 
-void CTolamApp::SetUpDevices(const StartOptions& options) {
+QStringList CTolamApp::SetUpDevices(const StartOptions& options) {
     DeviceTable& table = DeviceTable::Global();
-    std::vector<std::string> images;
-    for (const QString& p : options.images) images.push_back(p.toStdString());
-    if (images.empty()) {
-        for (const auto& p : ImagesFromEnvironment()) images.push_back(p);
+    QStringList named = options.images;
+    if (named.isEmpty()) {
+        for (const auto& p : ImagesFromEnvironment()) named << QString::fromStdString(p);
     }
-    if (!images.empty()) {
+    QStringList errors;
+    if (!named.isEmpty()) {
+        // An image that cannot be opened is left out; the others are attached.
+        std::vector<std::string> images;
+        for (const QString& p : named) {
+            QString error;
+            if (CanOpenForReading(p.toStdString(), error))
+                images.push_back(p.toStdString());
+            else
+                errors << error;
+        }
         table.attachImages(images);
     } else {
         table.useSystemDrives();
@@ -84,14 +115,16 @@ void CTolamApp::SetUpDevices(const StartOptions& options) {
         }
     }
     MountVolumes(table);
+    return errors;
 }
 
 bool CTolamApp::StartUp(const StartOptions& options) {
     InitSkin();
-    SetUpDevices(options);
+    const QStringList errors = SetUpDevices(options);
     frame_ = std::make_unique<CMainFrame>(*this);
     frame_->setWindowTitle(QString::fromLatin1(kAppTitle));
     if (options.showWindow) frame_->show();
+    for (const QString& e : errors) ShowMessage(frame_.get(), e, QStringLiteral("Error"), MessageIcon::Error);
     return true;
 }
 

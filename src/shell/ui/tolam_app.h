@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "platform/error_codes.h"
 #include "shell/app_state.h"
 
 namespace vantor::ui {
@@ -18,11 +19,16 @@ struct StartOptions {
     QStringList images;         // attached in order; they replace the system drives
     QString fallbackImage;      // attached when no system drive can be read
     bool showWindow = true;
+    bool showHelp = false;      // --help: print CommandLineHelpText and end
 };
 
-// Parses --image FILE (repeatable), --fallback-image FILE. Unknown
-// arguments are left to Qt. False with `error` set on a bad command line.
+// Parses --image FILE (repeatable), --fallback-image FILE, --help / -h.
+// Unknown arguments are left to Qt. False with `error` set on a bad command line.
 bool ParseCommandLine(const QStringList& args, StartOptions& out, QString& error);
+QString CommandLineHelpText();
+// What the user is told when a disk image cannot be opened: the path and the
+// system's text for the error.
+QString ImageOpenErrorText(const QString& path, ErrorCode error);
 
 class CTolamApp {
 public:
@@ -33,7 +39,8 @@ public:
 
     static CTolamApp* instance();
 
-    // Sets up the drives, creates and shows the main frame. False ends the run.
+    // Sets up the drives, creates and shows the main frame, then tells which
+    // images could not be opened (they are left out). False ends the run.
     bool StartUp(const StartOptions& options);
     void ShutDown();
 
@@ -48,7 +55,8 @@ public:
     QStringList attachedImages() const;
 
 private:
-    void SetUpDevices(const StartOptions& options);
+    // The texts of the images that could not be opened.
+    QStringList SetUpDevices(const StartOptions& options);
 
     AppState state_;
     std::unique_ptr<CMainFrame> frame_;
