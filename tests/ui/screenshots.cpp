@@ -20,6 +20,7 @@
 #include "shell/ui/skin_button.h"
 #include "shell/ui/skin_category_list.h"
 #include "shell/ui/tolam_app.h"
+#include "support/slow_device.h"
 #include "ui_test_support.h"
 
 using namespace vantor;
@@ -147,6 +148,20 @@ int main(int argc, char** argv) {
     Save(frame, QStringLiteral("10-browser-formatted"));
     view->SwitchPage(kPageDriveBrowser, kModeRaw);
     Save(frame, QStringLiteral("11-browser-raw"));
+
+    // A disk that hangs in the FAT of E: the page is up, that free size is still being counted.
+    {
+        auto slow = test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("sample-disk.img")).toStdString());
+        slow->holdReadsIn((126976 + 1) * 512, (126976 + 33) * 512);
+        DeviceTable::Global().clear();
+        DeviceTable::Global().addMemoryDrive(slow, "Slow Disk");
+        view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+        if (auto* b = qobject_cast<CDriveBrowser*>(view->currentPage())) {
+            if (auto* e = FindItem(b->tree(), QStringLiteral("(E:\\) FAT"))) b->tree()->setCurrentItem(e);
+        }
+        Save(frame, QStringLiteral("16-browser-counting"));
+        slow->release();
+    }
 
     // No readable drive at all: the tree points to "Open disk image...".
     DeviceTable::Global().clear();
