@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,10 +18,10 @@ class SlowDevice final : public BlockDevice {
 public:
     explicit SlowDevice(std::vector<std::byte> bytes) : inner_(std::move(bytes)) {}
     static std::shared_ptr<SlowDevice> FromFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::vector<std::byte> bytes(raw.size());
-        std::copy(raw.begin(), raw.end(), reinterpret_cast<char*>(bytes.data()));
+        std::ifstream in(path, std::ios::binary | std::ios::ate);
+        std::vector<std::byte> bytes(in ? static_cast<size_t>(in.tellg()) : 0);
+        in.seekg(0);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return std::make_shared<SlowDevice>(std::move(bytes));
     }
 
