@@ -199,6 +199,8 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
     if (run.scanError != kSuccess)
         std::fprintf(stderr, "vantor: the scan stopped on a read error %u; showing what it found\n",
                      run.scanError);
+    if (const std::string note = run.session->scanNote(); !note.empty())
+        std::fprintf(stderr, "vantor: %s\n", note.c_str());
     return kExitOk;
 }
 

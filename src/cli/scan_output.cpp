@@ -136,6 +136,7 @@ void PrintScanJson(const ScanReport& r) {
                        {"error", r.scanError},
                        {"fileCount", entries.size()},
                        {"totalBytes", bytes}};
+    if (const std::string note = r.session->scanNote(); !note.empty()) out["note"] = note;
     out["tree"] = r.session->tree().root() ? FolderJson(*r.session->tree().root(), byNode, paths, 0) : nlohmann::json();
     std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
 }

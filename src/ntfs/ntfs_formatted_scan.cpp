@@ -11,10 +11,10 @@ namespace vantor {
 
 namespace {
 
-// Records kept from outside the MFT; past this they are only counted.
-constexpr size_t kMaxLostRecords = size_t{1} << 20;
 // Reads go in large requests; the search still steps record by record.
 constexpr uint64_t kReadBytes = uint64_t{1} << 20;
+// A window of large clusters is still read in pieces of at most this.
+constexpr uint64_t kMaxReadBytes = uint64_t{8} << 20;
 
 std::string FoundText(uint64_t n) {
     char text[64];
@@ -76,9 +76,9 @@ int CNtfsVolume::ScanFormatted() {
     const uint64_t end = std::min<uint64_t>(uint64_t{scanLastSector_} * bytesPerSector_, available);
     const uint64_t window = uint64_t{clusterSize_} * 100;
     // Whole records per read; each record position of the range is looked at once.
-    const uint64_t chunk = std::max<uint64_t>(window, kReadBytes / rs * rs);
+    const uint64_t chunk = std::min(std::max(window, kReadBytes), kMaxReadBytes) / rs * rs;
     // A read that fails is retried in windows of whole records.
-    const uint64_t retry = std::max<uint64_t>(rs, window / rs * rs);
+    const uint64_t retry = std::max<uint64_t>(rs, std::min(window, chunk) / rs * rs);
     const uint64_t mftStart = mftLcn_ != ~uint64_t{0} && mftLcn_ < (~uint64_t{0} >> 1) / clusterSize_
                                   ? mftLcn_ * clusterSize_ : ~uint64_t{0};
     const std::vector<std::pair<uint64_t, uint64_t>> extents = impl_->mftExtents;
@@ -87,6 +87,9 @@ int CNtfsVolume::ScanFormatted() {
     lost.lost = true;
     uint64_t found = 0;
     formattedFound_ = 0;
+    formattedDropped_ = 0;
+    uint64_t dropped = 0;
+    const uint64_t keep = std::min<uint64_t>(lostRecordBudget_ / rs, end > start ? (end - start) / rs : 0);
     if (progress_ != nullptr) {
         progress_->m_nProgressTotal = static_cast<uint32_t>(std::min<uint64_t>(end > start ? (end - start) / window : 0, 0xFFFFFFFFu));
         progress_->m_nProgressPos = 0;
@@ -115,10 +118,12 @@ int CNtfsVolume::ScanFormatted() {
             ++found;
             // Every position is looked at once, so a number seen again is
             // another record: an older MFT's file of that number.
-            if (lost.recordCount < kMaxLostRecords) {
+            if (lost.recordCount < keep) {
                 lost.bytes.insert(lost.bytes.end(), record.begin(), record.end());
                 lost.byNumber[own].push_back(lost.recordCount);
                 ++lost.recordCount;
+            } else {
+                ++dropped;
             }
         }
     };
@@ -143,6 +148,7 @@ int CNtfsVolume::ScanFormatted() {
     }
     if (lister.joinable()) lister.join();
     formattedFound_ = static_cast<uint32_t>(std::min<uint64_t>(found, 0xFFFFFFFFu));
+    formattedDropped_ = static_cast<uint32_t>(std::min<uint64_t>(dropped, 0xFFFFFFFFu));
     if (progress_ != nullptr) progress_->setText(FoundText(found));
 
     size_t lostImage;

@@ -44,6 +44,12 @@ inline constexpr const char* kNtfsPhotoNameFilter =
     ".bmp .gif .jpg .png .mng .ico .tif .tga .pcx .wbmp .wmf .j2k .jbg .jp2 .jpc .pgx .pnm .ras";
 inline constexpr const char* kNtfsMailNameFilter = ".dbx .pst .box";
 
+// Memory the formatted scan gives the records it finds outside the MFT;
+// past it they are counted but not listed, and the scan says so.
+inline constexpr uint64_t kNtfsLostRecordBudget = uint64_t{256} << 20;
+inline constexpr const char* kNtfsLostRecordsCutFormat =
+    "%u records found outside the MFT were not kept (memory limit); scan a smaller range to list them.";
+
 // Largest buffer ReadItemData hands back (preview and thumbnails).
 inline constexpr uint64_t kNtfsReadItemCap = uint64_t{256} << 20;
 
@@ -156,6 +162,10 @@ public:
     uint32_t recordCount(size_t image) const;
     // Records found outside the current MFT by the last formatted scan.
     uint32_t formattedFoundCount() const { return formattedFound_; }
+    // Of those, the ones not kept because the memory for them ran out.
+    uint32_t formattedDroppedCount() const { return formattedDropped_; }
+    // Memory the records found outside the MFT may take (their bytes).
+    void SetLostRecordBudget(uint64_t bytes) { lostRecordBudget_ = bytes; }
     // Owned items; read after a scan, or from the sink.
     const std::vector<std::unique_ptr<NtfsFoundItem>>& foundItems() const { return foundItems_; }
     uint32_t folderCounter() const { return folderCounter_; }
@@ -183,6 +193,9 @@ private:
     uint64_t mftLcn_ = 0;
     uint64_t mftImageLength_ = 0;
     uint32_t formattedFound_ = 0;
+    uint32_t formattedDropped_ = 0;
+    uint64_t lostRecordBudget_ = kNtfsLostRecordBudget;
+    uint64_t bootVolumeBytes_ = 0;  // the boot sector's size of the volume, 0 when unknown
 
     NtfsItemSink* sink_ = nullptr;
     ProgressFields* progress_ = nullptr;

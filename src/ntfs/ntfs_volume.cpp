@@ -11,6 +11,8 @@ namespace {
 // No MFT on a disk this engine reads comes near this; a hostile size must
 // not make it allocate more.
 constexpr uint64_t kMaxMftBytes = uint64_t{4} << 30;
+// The largest cluster NTFS formats; a boot sector claiming more is damaged.
+constexpr uint32_t kMaxClusterBytes = uint32_t{2} << 20;
 
 }  // namespace
 
@@ -85,9 +87,19 @@ ErrorCode CNtfsVolume::CheckBootSector(MutableByteSpan buffer) {
 
 void NtfsVolumeAccess::takeGeometry(CNtfsVolume& v, ByteSpan boot) {
     const NtfsBootGeometry g = DecodeNtfsBoot(boot);
-    v.clusterSize_ = g.clusterSize;
+    // 0 makes the geometry bad (87) rather than every window huge.
+    v.clusterSize_ = g.clusterSize <= kMaxClusterBytes ? g.clusterSize : 0;
     v.recordSize_ = g.recordSize;
     v.mftLcn_ = g.mftLcn;
+    v.bootVolumeBytes_ = g.totalSectors < (~uint64_t{0} >> 17) ? (g.totalSectors + 1) * g.bytesPerSector : 0;
+}
+
+uint64_t NtfsVolumeAccess::volumeBytes(const CNtfsVolume& v) {
+    const uint64_t base = partitionOffset(v);
+    uint64_t bytes = v.device_ && v.device_->size() > base ? v.device_->size() - base : 0;
+    if (v.partitionLength_ != 0) bytes = std::min(bytes, v.partitionLength_);
+    if (v.bootVolumeBytes_ != 0) bytes = std::min(bytes, v.bootVolumeBytes_);
+    return bytes;
 }
 
 ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
@@ -114,10 +126,19 @@ ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
     if (name.size() < 4 || name.compare(0, 4, u"$MFT") != 0) return kErrBadMftRecord;
 
     // The runs are read straight into the image, which is most of a scan's time.
+    // The image holds no more than the volume and $MFT's own runs can: a
+    // hostile length must not allocate gigabytes on a large disk.
     const NtfsDataStream& stream = parser.dataStream();
     uint64_t length = stream.size();
     if (!stream.resident && stream.allocatedSize != 0) length = std::min(length, stream.allocatedSize);
-    length = std::min(length, std::min(kMaxMftBytes, device_->size()));
+    const uint64_t volume = NtfsVolumeAccess::volumeBytes(*this);
+    if (!stream.resident) {
+        uint64_t mapped = 0;
+        for (const NtfsRun& run : stream.runs)
+            if (!run.sparse) mapped = std::min(volume, mapped + std::min(run.length, volume / clusterSize_) * clusterSize_);
+        length = std::min(length, mapped);
+    }
+    length = std::min(length, std::min(kMaxMftBytes, volume));
     MftImage image;
     image.bytes.resize(static_cast<size_t>(length));
     if (stream.resident) {
@@ -137,6 +158,8 @@ ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
             extents.emplace_back(run.lcn * clusterSize_, run.lcn * clusterSize_ + take);
         covered += take;
     }
+    // The formatted scan walks the disk upwards: a later run may lie earlier.
+    std::sort(extents.begin(), extents.end());
     mftLcn_ = mftLcn;
     std::lock_guard lock(lock_);
     impl_->mftExtents = std::move(extents);
@@ -155,6 +178,8 @@ void CNtfsVolume::Reset() {
     folderCounter_ = 0;
     mftImageLength_ = 0;
     formattedFound_ = 0;
+    formattedDropped_ = 0;
+    bootVolumeBytes_ = 0;
     isNtfs_ = false;
 }
 

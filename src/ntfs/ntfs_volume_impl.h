@@ -50,7 +50,8 @@ struct CNtfsVolume::Impl {
     std::unordered_map<uint64_t, NtfsFolderInfo> folderInfo;
     std::vector<MftImage> images;
     size_t currentImage = 0;
-    // Byte ranges [first, second) of the current MFT, relative to the partition.
+    // Byte ranges [first, second) of the current MFT, relative to the
+    // partition, in disk order.
     std::vector<std::pair<uint64_t, uint64_t>> mftExtents;
     // "Dir%d" numbers already given to missing parents of lost records.
     std::unordered_map<uint64_t, uint32_t> lostDirNumbers;
@@ -76,6 +77,9 @@ struct NtfsVolumeAccess {
     // The name-only decode of record index in image, cached.
     static NtfsFolderInfo folderInfo(CNtfsVolume& v, size_t image, uint64_t index);
     static void takeGeometry(CNtfsVolume& v, ByteSpan boot);
+    // Bytes the volume spans: the device past the partition start, cut to
+    // the partition's length and the boot sector's size when known.
+    static uint64_t volumeBytes(const CNtfsVolume& v);
     // via: where content is read from instead of the volume's device (a
     // read-ahead over it).
     static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,

@@ -89,6 +89,8 @@ public:
     // Runs the scan on the calling thread; progress goes to state.progress.
     virtual ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) = 0;
     virtual const FolderTree& tree() const = 0;
+    // A limit the last scan hit that the user should hear of; "" when none.
+    virtual std::string scanNote() const { return {}; }
     // The page filter and its switch, as the result page applies them.
     virtual FilterCriteria& pageFilter() = 0;
     virtual void setFilterEnabled(bool on) = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -128,6 +129,14 @@ ErrorCode NtfsSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& r
     // -1: no single MFT image, i.e. the boot sector is not NTFS.
     if (rc < 0) return kErrInvalidDrive;
     return static_cast<ErrorCode>(rc);
+}
+
+std::string NtfsSession::scanNote() const {
+    const uint32_t dropped = volume_.formattedDroppedCount();
+    if (dropped == 0) return {};
+    char text[160];
+    std::snprintf(text, sizeof(text), kNtfsLostRecordsCutFormat, dropped);
+    return text;
 }
 
 void NtfsSession::indexIds() {

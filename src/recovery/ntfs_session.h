@@ -21,6 +21,7 @@ public:
     std::string engineName() const override { return "NTFS"; }
     ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) override;
     const FolderTree& tree() const override { return model_.tree(); }
+    std::string scanNote() const override;
     FilterCriteria& pageFilter() override { return model_.pageFilter(); }
     void setFilterEnabled(bool on) override { model_.setFilterEnabled(on); }
     std::vector<FoundEntry> entries() const override;

@@ -244,6 +244,85 @@ TEST_F(NtfsScanTest, LoadMftRejectsARecordZeroThatIsNotTheMft) {
     EXPECT_EQ(v.ScanDeletedRecords(), static_cast<int>(kErrInvalidParameter));
 }
 
+// A large disk that holds data only at its start: the rest reads as zeros.
+// The largest single read is kept.
+class LargeDiskDevice final : public BlockDevice {
+public:
+    LargeDiskDevice(std::shared_ptr<MemoryDevice> head, uint64_t size) : head_(std::move(head)), size_(size) {}
+    uint64_t size() const override { return size_; }
+    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
+        largestRead = std::max<uint64_t>(largestRead, buf.size());
+        if (offset > size_ || size_ - offset < buf.size()) return kErrHandleEof;
+        std::fill(buf.begin(), buf.end(), std::byte{0});
+        const uint64_t held = head_->size();
+        if (offset < held) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(held - offset, buf.size()));
+            return head_->readAt(offset, buf.first(n));
+        }
+        return kSuccess;
+    }
+    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
+    bool writable() const override { return false; }
+    std::atomic<uint64_t> largestRead{0};
+
+private:
+    std::shared_ptr<MemoryDevice> head_;
+    uint64_t size_;
+};
+
+TEST(NtfsHostileGeometry, TheMftImageHoldsNoMoreThanTheVolumeAndItsRunsCan) {
+    constexpr uint64_t kTiB = uint64_t{1} << 40;
+    struct Case {
+        uint64_t bootSectors;  // the boot sector's size of the volume
+        uint64_t runClusters;  // $MFT's one run
+        uint64_t imageBytes;   // what is loaded
+    };
+    // $MFT says it is 64 MiB on a disk of 1 TiB.
+    for (const Case c : {Case{256 * 8, 16384, 256 * kCs}, Case{kTiB / 512, 16, 16 * kCs}}) {
+        SCOPED_TRACE(c.bootSectors);
+        TestVolume image;
+        writeLe64(image.dev->bytes(), 0x28, c.bootSectors - 1);
+        RecordBuilder mft(kRs, 0, true);
+        mft.standardInfo(0, 0, 0, 6).fileName(5, u"$MFT", 6, 3).nonResidentData(
+            {{4, c.runClusters}}, uint64_t{64} << 20, kCs);
+        image.w.writeRecord(0, mft.build());
+        CNtfsVolume v;
+        v.AttachDevice(std::make_shared<LargeDiskDevice>(image.dev, kTiB));
+        v.m_bRunning = true;
+        ASSERT_EQ(v.ScanDeletedRecords(), 0);
+        EXPECT_EQ(v.mftImageLength(), c.imageBytes);
+        EXPECT_NE(Find(v, "deep.txt"), nullptr);
+    }
+}
+
+TEST(NtfsHostileGeometry, HugeClustersAreRefusedAndLargeOnesReadInBoundedPieces) {
+    constexpr uint32_t kMiB = uint32_t{1} << 20;
+    for (const uint32_t bytesPerSector : {16384u, 32768u}) {  // x 128: 2 MiB clusters, then 4 MiB
+        SCOPED_TRACE(bytesPerSector);
+        const uint32_t cluster = bytesPerSector * 128;
+        auto head = std::make_shared<MemoryDevice>(Bytes(6 * kMiB), true);
+        VolumeWriter w(*head, 0, 256 * kMiB / 512, cluster, 1, 64, kRs);
+        w.writeBoot();
+        w.writeSystemRecords();
+        writeLe16(head->bytes(), 0x0B, static_cast<uint16_t>(bytesPerSector));
+        writeU8(head->bytes(), 0x0D, 128);
+        auto disk = std::make_shared<LargeDiskDevice>(head, 256 * kMiB);
+        CNtfsVolume v;
+        v.AttachDevice(disk);
+        v.SetScanRange(0, 256 * kMiB / 512);
+        v.m_bRunning = true;
+        const int rc = v.ScanFormatted();
+        if (cluster > 2 * kMiB) {
+            EXPECT_EQ(rc, static_cast<int>(kErrInvalidParameter));
+            EXPECT_EQ(v.ScanDeletedRecords(), static_cast<int>(kErrInvalidParameter));
+        } else {
+            EXPECT_EQ(rc, 0);
+            EXPECT_EQ(v.recordCount(0), 64u);
+        }
+        EXPECT_LE(disk->largestRead.load(), 8u * kMiB);
+    }
+}
+
 TEST_F(NtfsScanTest, ReadItemDataGivesResidentAndNonResidentContent) {
     ASSERT_EQ(volume.ScanDeletedRecords(), 0);
     std::vector<std::byte> data;
@@ -519,26 +598,56 @@ TEST_F(NtfsScanTest, FormattedScanListsTheMftAndRecordsOutsideIt) {
     for (const std::string& name : sink.seen) EXPECT_NE(name, "OldDir");
 }
 
-TEST_F(NtfsScanTest, FragmentedMftIsLoadedWholeAndSkippedByTheSearch) {
-    // Records 32..63 move to LCN 200; $MFT's run list says so.
-    Bytes tail(32 * kRs);
-    image.dev->readAt(12 * kCs, tail);
-    image.dev->writeAt(200 * kCs, tail);
-    image.dev->writeAt(12 * kCs, Bytes(32 * kRs));
-    RecordBuilder mft(kRs, 0, true);
-    mft.standardInfo(0, 0, 0, 6).fileName(5, u"$MFT", 6, 3).nonResidentData({{4, 8}, {200, 8}}, 64 * kRs, kCs);
-    image.w.writeRecord(0, mft.build());
+TEST_F(NtfsScanTest, RecordsOutsideTheMftPastTheirMemoryAreCountedNotKept) {
     PlantOldRecords(image);
+    volume.SetLostRecordBudget(2 * kRs);
     volume.SetScanRange(0, 256 * 8);
     ASSERT_EQ(volume.ScanFormatted(), 0);
-    EXPECT_EQ(volume.recordCount(0), 64u);
-    const NtfsFoundItem* deep = Find(volume, "deep.txt");
-    ASSERT_NE(deep, nullptr);
-    EXPECT_EQ(deep->imageIndex, 0);
-    EXPECT_EQ(Path(*deep), (std::vector<std::string>{"B", "A"}));
-    // Only the four old records are outside; the second extent is not found again.
     EXPECT_EQ(volume.formattedFoundCount(), 64u + 4u);
-    EXPECT_EQ(volume.recordCount(1), 4u);
+    EXPECT_EQ(volume.recordCount(1), 2u);
+    EXPECT_EQ(volume.formattedDroppedCount(), 2u);
+    EXPECT_NE(Find(volume, "old.txt"), nullptr);
+    EXPECT_EQ(Find(volume, "stray2.txt"), nullptr);
+}
+
+TEST(NtfsFragmentedMft, IsLoadedWholeAndSkippedByTheSearchWhereverItsSecondRunLies) {
+    struct Case {
+        uint32_t tailRecords;  // records at the end of the MFT that move
+        int64_t tailLcn;       // where they go: after the first run, or before it
+    };
+    for (const Case c : {Case{32, 200}, Case{12, 1}}) {
+        SCOPED_TRACE(c.tailLcn);
+        TestVolume image;
+        RecordBuilder late(kRs, 60, false);
+        late.standardInfo(0, 0, 0, 0x20).fileName(5, u"late.txt", 0x20).residentData(ToBytes("late\n"));
+        image.w.writeRecord(60, late.build());
+        const uint64_t headRecords = 64 - c.tailRecords;
+        Bytes tail(c.tailRecords * kRs);
+        image.dev->readAt(4 * kCs + headRecords * kRs, tail);
+        image.dev->writeAt(c.tailLcn * kCs, tail);
+        image.dev->writeAt(4 * kCs + headRecords * kRs, Bytes(tail.size()));
+        RecordBuilder mft(kRs, 0, true);
+        mft.standardInfo(0, 0, 0, 6).fileName(5, u"$MFT", 6, 3).nonResidentData(
+            {{4, headRecords * kRs / kCs}, {c.tailLcn, c.tailRecords * kRs / kCs}}, 64 * kRs, kCs);
+        image.w.writeRecord(0, mft.build());
+        PlantOldRecords(image);
+        CNtfsVolume volume;
+        volume.AttachDevice(image.dev);
+        volume.SetScanRange(0, 256 * 8);
+        volume.m_bRunning = true;
+        ASSERT_EQ(volume.ScanFormatted(), 0);
+        EXPECT_EQ(volume.recordCount(0), 64u);
+        const NtfsFoundItem* deep = Find(volume, "deep.txt");
+        ASSERT_NE(deep, nullptr);
+        EXPECT_EQ(deep->imageIndex, 0);
+        EXPECT_EQ(Path(*deep), (std::vector<std::string>{"B", "A"}));
+        // Only the four old records are outside; the second extent is not found again.
+        EXPECT_EQ(volume.formattedFoundCount(), 64u + 4u);
+        EXPECT_EQ(volume.recordCount(1), 4u);
+        int lates = 0;
+        for (const auto& item : volume.foundItems()) lates += item->nameText() == "late.txt";
+        EXPECT_EQ(lates, 1);
+    }
 }
 
 TEST_F(NtfsScanTest, FormattedScanWithoutBootSectorStillFindsRecords) {
