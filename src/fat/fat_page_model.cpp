@@ -136,6 +136,11 @@ bool FatPageModel::rowChecked(size_t row) const {
     return r && r->selected != 0;
 }
 
+DataCondition FatPageModel::rowCondition(size_t row) const {
+    const FatFoundFile* r = rowRecord(row);
+    return r ? r->condition : DataCondition::Unknown;
+}
+
 size_t FatPageModel::rowOf(const FatFoundFile* record) const {
     for (size_t i = 0; i < rows_.size(); ++i)
         if (rows_[i].record == record) return i;

@@ -106,6 +106,9 @@ public:
     FatFoundFile* rowRecord(size_t row) const { return row < rows_.size() ? rows_[row].record : nullptr; }
     std::string cellText(size_t row, int column) const;
     bool rowChecked(size_t row) const;
+    // What the current allocation left of the row's data (a view greys
+    // overwritten rows); Unknown past the last row.
+    DataCondition rowCondition(size_t row) const;
     // The row's index in the list as built, which is also its thumbnail's
     // index: sorting moves rows, not their images.
     size_t rowImageIndex(size_t row) const { return row < rows_.size() ? rows_[row].listIndex : 0; }

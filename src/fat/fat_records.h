@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/data_condition.h"
 #include "dialogs/folder_tree.h"
 
 namespace vantor {
@@ -33,6 +34,8 @@ struct FatFoundFile {
     FatRecordOrigin origin = FatRecordOrigin::DeletedScan;
     // True when the entry was found in a folder that is itself deleted.
     bool inDeletedFolder = false;
+    // The data's clusters against the current FAT (FatDataCondition), set by the scans.
+    DataCondition condition = DataCondition::Unknown;
 
     std::string nameText() const { return std::string(name, strnlen(name, sizeof(name))); }
     std::string extText() const { return std::string(ext, strnlen(ext, sizeof(ext))); }

@@ -7,6 +7,7 @@
 
 #include "fat/fat_dirent.h"
 #include "fat/fat_scan.h"
+#include "fat/fat_writer.h"
 #include "platform/codepage.h"
 
 namespace vantor {
@@ -255,6 +256,7 @@ void DeletedScan::fileEntry(const FatDirEntry& e, const Pending& folder) {
     if (!FatMasksMatch(masks_, lowerName, lowerExt)) return;
     rec->origin = FatRecordOrigin::DeletedScan;
     rec->inDeletedFolder = !folder.live;
+    rec->condition = FatDataCondition(vol_, *rec);
     ++result_.recordsMade;
     char text[64];
     std::snprintf(text, sizeof(text), "Found Deleted Files : %u", result_.recordsMade);

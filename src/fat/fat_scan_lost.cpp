@@ -8,6 +8,7 @@
 
 #include "fat/fat_dirent.h"
 #include "fat/fat_scan.h"
+#include "fat/fat_writer.h"
 
 namespace vantor {
 
@@ -174,6 +175,7 @@ void LostScan::decodeFolder(ByteSpan data, size_t startEntry, FolderNode* node, 
         } else {
             auto rec = MakeFatFoundFile(e, lfn.text(), vol_.kind());
             rec->origin = FatRecordOrigin::LostFolderScan;
+            rec->condition = FatDataCondition(vol_, *rec);
             ++result_.recordsMade;
             if (listed(*rec)) {
                 files.append(std::move(rec));

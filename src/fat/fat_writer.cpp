@@ -50,13 +50,47 @@ ErrorCode readLayout(const CFatVolume& v, const FatDataLayout& layout, uint64_t 
     return kSuccess;
 }
 
+// The deleted-file rule's test: a live chain holds the first cluster now.
+bool FirstClusterTaken(const CFatVolume& v, uint32_t first) { return v.fatEntry(first) != 0; }
+
+bool FirstClusterValid(const CFatVolume& v, uint32_t first) {
+    return v.opened() && first >= 2 && first <= v.lastCluster();
+}
+
 }  // namespace
+
+DataCondition FatDataCondition(const CFatVolume& v, const FatFoundFile& rec) {
+    if (rec.size == 0) return DataCondition::Intact;
+    const uint32_t first = rec.firstCluster;
+    if (!FirstClusterValid(v, first)) return DataCondition::Unknown;
+    const bool taken = FirstClusterTaken(v, first);
+    if (rec.origin != FatRecordOrigin::LostFolderScan)
+        return taken ? DataCondition::Overwritten : DataCondition::Intact;
+    const uint64_t count = std::min<uint64_t>((uint64_t{rec.size} + v.clusterBytes() - 1) / v.clusterBytes(),
+                                              uint64_t{v.lastCluster()} - first + 1);
+    const uint64_t end = first + count;
+    if (taken) {
+        // A live file's own chain, laid out as the run: nothing overwritten.
+        uint64_t c = first;
+        while (c + 1 < end && v.fatEntry(static_cast<uint32_t>(c)) == c + 1) ++c;
+        const bool own = c + 1 == end && v.isEndOfChain(v.fatEntry(static_cast<uint32_t>(c)));
+        return own ? DataCondition::Intact : DataCondition::Overwritten;
+    }
+    // The rest of the run, counted in the free-cluster index; clusters past
+    // the FAT copy read as free.
+    const uint64_t inFat = std::min<uint64_t>(end, v.fatEntryCount());
+    if (inFat <= uint64_t{first} + 1) return DataCondition::Intact;
+    const std::span<const uint32_t> free = v.freeClustersAfter(first);
+    const uint64_t freeInRun = static_cast<uint64_t>(
+        std::lower_bound(free.begin(), free.end(), inFat) - free.begin());
+    return freeInRun == inFat - first - 1 ? DataCondition::Intact : DataCondition::PartlyOverwritten;
+}
 
 FatDataLayout LocateFatFileData(const CFatVolume& v, const FatFoundFile& rec) {
     FatDataLayout layout;
     if (rec.size == 0) return layout;
     const uint32_t first = rec.firstCluster;
-    if (!v.opened() || first < 2 || first > v.lastCluster()) {
+    if (!FirstClusterValid(v, first)) {
         layout.badFirstCluster = true;
         return layout;
     }
@@ -77,7 +111,7 @@ FatDataLayout LocateFatFileData(const CFatVolume& v, const FatFoundFile& rec) {
     }
     // The FAT is intact: after the first cluster, the file can only have
     // lived in clusters that no live chain holds now.
-    layout.overwritten = v.fatEntry(first) != 0;
+    layout.overwritten = FirstClusterTaken(v, first);
     uint64_t n = std::min(remaining, cb);
     takeCluster(v, first, n, layout);
     remaining -= n;
@@ -233,7 +267,9 @@ void Writer::copyOne(const FatFoundFile& rec, const std::string& folder, const s
     if (err == kErrCancelled) fail("Can not recovery file '" + rel + "': stopped before the end.");
     else if (err != kSuccess) fail("Can not recovery file '" + rel + "'.");
     else if (layout.badFirstCluster) fail("Can not recovery file '" + rel + "': first cluster outside the volume.");
-    else if (layout.overwritten) fail("Can not recovery file '" + rel + "': overwritten.");
+    else if (const DataCondition c = FatDataCondition(vol_, rec);
+             c == DataCondition::Overwritten || c == DataCondition::PartlyOverwritten)
+        fail("Can not recovery file '" + rel + "': " + std::string(DataConditionText(c)) + ".");
     else if (layout.cutAtVolumeEnd) fail("Can not recovery file '" + rel + "': cut at the end of the volume.");
     else ++result_.written;
     progress_.m_nProgressPos.store(++done_);

@@ -40,6 +40,12 @@ struct FatDataLayout {
     bool badFirstCluster = false;// first cluster outside the data region: nothing to read
 };
 FatDataLayout LocateFatFileData(const CFatVolume& volume, const FatFoundFile& record);
+// What the current FAT leaves of the record's data, by the same rules: a
+// deleted-scan record is overwritten when its first cluster is taken (the
+// rest follows free clusters); a lost-folder record's run is judged cluster
+// by cluster, unless the FAT's chain from its first cluster is that run (a
+// live file's own). Unknown when the first cluster lies outside the volume.
+DataCondition FatDataCondition(const CFatVolume& volume, const FatFoundFile& record);
 
 // Records with selected set in the lists of checked nodes, reached from the
 // root through checked nodes only (the recovery's progress total).

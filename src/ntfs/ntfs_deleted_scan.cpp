@@ -106,6 +106,7 @@ int CNtfsVolume::DecodeItem(ByteSpan record, NtfsFoundItem& item) {
     item.attributes = si.attributes | parser.fileName().flags;
     item.size = parser.dataLength();
     item.deleted = parser.inUse() ? 0 : 1;
+    item.condition = NtfsVolumeAccess::condition(*this, item, parser.dataStream());
     item.recordNumber = item.imageIndex == 0 ? item.recordIndex : parser.ownRecordNumber();
     item.parentRecord = parser.fileName().parentRecord();
     item.pathNames.clear();
@@ -254,6 +255,7 @@ int CNtfsVolume::ScanDeletedRecords() {
     }
     if (imageCount() != 1) return -1;
     impl_->currentImage = 0;
+    NtfsVolumeAccess::loadBitmap(*this, 0);
     const uint32_t count = recordCount(0);
     if (progress_ != nullptr) {
         progress_->m_nProgressTotal = count;

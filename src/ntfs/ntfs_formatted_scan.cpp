@@ -55,7 +55,10 @@ int CNtfsVolume::ScanFormatted() {
             impl_->currentImage = impl_->images.size() - 1;
         }
         haveMft = true;
-        lister = std::thread([this] { ListMftRecords(); });
+        lister = std::thread([this] {
+            NtfsVolumeAccess::loadBitmap(*this, impl_->currentImage);
+            ListMftRecords();
+        });
     }
     if (clusterSize_ == 0) clusterSize_ = bytesPerSector_ * 8;
     if (recordSize_ == 0 || recordSize_ > kNtfsMaxRecordSize || (recordSize_ & 1)) {
@@ -65,6 +68,7 @@ int CNtfsVolume::ScanFormatted() {
     if (!haveMft) {
         std::lock_guard lock(lock_);
         impl_->mftExtents.clear();
+        impl_->bitmap.clear();
     }
 
     const uint64_t base = NtfsVolumeAccess::partitionOffset(*this);

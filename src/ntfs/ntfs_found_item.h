@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/data_condition.h"
+
 namespace vantor {
 
 inline constexpr uint32_t kNtfsAttrReadOnly = 0x1;
@@ -36,6 +38,8 @@ struct NtfsFoundItem {
     uint64_t size = 0;              // the unnamed $DATA's size in bytes
     uint8_t deleted = 0;            // 1 when the record's in-use bit is clear
     uint8_t selected = 0;           // 1 when ticked for recovery
+    // The data's clusters against the volume's $Bitmap (Unknown without one).
+    DataCondition condition = DataCondition::Unknown;
 
     // The record's own number (its 0x2C field; for image 0 equal to
     // recordIndex) and the parent folder's record number from the chosen

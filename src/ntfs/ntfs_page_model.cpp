@@ -245,6 +245,10 @@ bool NtfsPageModel::rowChecked(size_t row) const {
     return row < rows_.size() && ItemSelected(*rows_[row].item);
 }
 
+DataCondition NtfsPageModel::rowCondition(size_t row) const {
+    return row < rows_.size() ? rows_[row].item->condition : DataCondition::Unknown;
+}
+
 bool NtfsPageModel::setViewMode(NtfsViewMode mode) {
     viewMode_ = mode;
     return mode == NtfsViewMode::Icons && !rows_.empty();

@@ -154,6 +154,9 @@ public:
     std::string cellText(const NtfsFoundItem& item, NtfsColumn column) const;
     std::array<std::string, kNtfsColumnCount> rowTexts(const NtfsFoundItem& item) const;
     bool rowChecked(size_t row) const;
+    // What the current allocation left of the row's data (a view greys
+    // overwritten rows); Unknown past the last row.
+    DataCondition rowCondition(size_t row) const;
     NtfsTotals listTotals() const { return listTotals_; }
 
     // View mode. True when switching to icons needs a thumbnail run (the

@@ -166,8 +166,12 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         ErrorCode rc = NtfsVolumeAccess::readItem(*this, item, &out, nullptr, 0, ahead ? &*ahead : nullptr);
         const ErrorCode closed = out.close();
         if (rc == kSuccess) rc = closed;
+        // What the user ticked is written; a file whose clusters others hold
+        // now is not counted as come back.
         if (rc != kSuccess)
             fail("Can not recovery file '" + name + "'.\n");
+        else if (item.condition == DataCondition::Overwritten || item.condition == DataCondition::PartlyOverwritten)
+            fail("Can not recovery file '" + name + "': " + std::string(DataConditionText(item.condition)) + ".\n");
         else
             ++report.written;
     }

@@ -57,6 +57,9 @@ struct CNtfsVolume::Impl {
     std::unordered_map<uint64_t, uint32_t> lostDirNumbers;
     // The selection's members, so adding one is not a search of the list.
     std::unordered_set<const NtfsFoundItem*> selected;
+    // The current volume's $Bitmap (bit n set: cluster n is allocated);
+    // empty when it could not be read.
+    std::vector<std::byte> bitmap;
 };
 
 // Geometry and record access for the volume's source files.
@@ -85,6 +88,10 @@ struct NtfsVolumeAccess {
     static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
                               std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via = nullptr);
     static uint32_t appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send);
+    // Reads the $Bitmap (record 6) of the current MFT, image, once per scan.
+    static void loadBitmap(CNtfsVolume& v, size_t image);
+    // How much of a decoded record's data its clusters still hold.
+    static DataCondition condition(const CNtfsVolume& v, const NtfsFoundItem& item, const NtfsDataStream& stream);
 };
 
 }  // namespace vantor

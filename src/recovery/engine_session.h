@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "dialogs/data_condition.h"
 #include "dialogs/filter_criteria.h"
 #include "dialogs/folder_tree.h"
 #include "dialogs/user_prompt.h"
@@ -36,6 +37,7 @@ struct FoundEntry {
     std::string accessed;
     bool deleted = false;
     bool selected = false;
+    DataCondition condition = DataCondition::Unknown;  // what the current allocation left of the data
     std::map<std::string, std::string> extra;  // engine-specific fields (JSON only)
 };
 

@@ -85,6 +85,7 @@ std::vector<FoundEntry> FatSession::entries() const {
         e.accessed = FatAccessDateText(r.accessDate);
         e.deleted = r.deleted || r.inDeletedFolder;
         e.selected = r.selected != 0;
+        e.condition = r.condition;
         e.extra["ext"] = r.extText();
         e.extra["firstCluster"] = std::to_string(r.firstCluster);
         e.extra["entryDeleted"] = r.deleted ? "1" : "0";

@@ -167,6 +167,7 @@ std::vector<FoundEntry> NtfsSession::entries() const {
             e.accessed = texts[6];
             e.deleted = it->isDeleted();
             e.selected = it->selected != 0;
+            e.condition = it->condition;
             e.extra["record"] = std::to_string(it->imageIndex == 0 ? uint64_t{it->recordIndex} : it->recordNumber);
             e.extra["image"] = std::to_string(it->imageIndex);
             e.extra["path"] = ItemPath(*it);

@@ -98,6 +98,11 @@ TEST(FatWriterFragment, DeletedFileInterruptedByALiveFileComesBackExactly) {
     const auto l = XorshiftBytes(507, 1000);
     EXPECT_TRUE(std::equal(l.begin(), l.end(), wrong.begin() + 2048));
 
+    // The scan judged each record by the writer's rule: A and B lost their first cluster.
+    EXPECT_EQ(frag->condition, DataCondition::Intact);
+    EXPECT_EQ(live->dataAs<FatFolderFiles>()->at(1)->condition, DataCondition::Intact);
+    for (const auto& f : tree.root()->dataAs<FatFolderFiles>()->files) EXPECT_EQ(f->condition, DataCondition::Overwritten);
+
     tree.walk([](FolderNode& n) {
         n.checked = true;
         for (auto& f : n.dataAs<FatFolderFiles>()->files) f->selected = 1;
@@ -212,6 +217,38 @@ FatDataLayout ClusterByCluster(const CFatVolume& v, const FatFoundFile& rec) {
         if (v.fatEntry(static_cast<uint32_t>(c)) == 0) take(static_cast<uint32_t>(c));
     layout.cutAtVolumeEnd = remaining > 0;
     return layout;
+}
+
+TEST(FatWriterData, ALostFolderRecordsRunIsJudgedClusterByCluster) {
+    // Clusters 10..13 one live chain; 20 and 22 single live clusters.
+    auto m = Volume();
+    m.chain({10, 11, 12, 13});
+    m.chain({20});
+    m.chain({22});
+    auto vol = m.open();
+    ASSERT_TRUE(vol->opened());
+    const struct {
+        uint32_t first;
+        uint32_t size;
+        DataCondition want;
+    } kCases[] = {
+        {30, 2000, DataCondition::Intact},
+        {10, 2048, DataCondition::Intact},             // the live chain laid out as the run: its own
+        {10, 1000, DataCondition::Overwritten},         // the chain goes on past the run: another file's
+        {11, 1024, DataCondition::Overwritten},         // first cluster taken
+        {19, 2048, DataCondition::PartlyOverwritten},  // 20 and 22 taken
+        {21, 512, DataCondition::Intact},
+        {21, 1536, DataCondition::PartlyOverwritten},  // 22 taken
+        {21, 0, DataCondition::Intact},
+        {1, 100, DataCondition::Unknown},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(FatDataCondition(*vol, Rec("x", c.first, c.size, FatRecordOrigin::LostFolderScan)), c.want)
+            << c.first << " " << c.size;
+    }
+    // A deleted-scan record only by its first cluster.
+    EXPECT_EQ(FatDataCondition(*vol, Rec("x", 19, 2048)), DataCondition::Intact);
+    EXPECT_EQ(FatDataCondition(*vol, Rec("x", 20, 512)), DataCondition::Overwritten);
 }
 
 TEST(FatWriterData, FreeClusterIndexGivesTheClusterByClusterLayout) {

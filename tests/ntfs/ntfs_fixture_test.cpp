@@ -174,6 +174,7 @@ TEST(NtfsRealToolFixture, DeletedScanFindsEveryDeletedFileWithItsFolderPath) {
         EXPECT_EQ(item->size, e.size);
         EXPECT_EQ(item->deleted, 1);
         EXPECT_EQ(PathOf(*item), e.path);
+        EXPECT_EQ(item->condition, DataCondition::Intact);
         v.AddToSelection(const_cast<NtfsFoundItem*>(item));
         std::vector<std::byte> data;
         ASSERT_EQ(v.ReadItemData(*item, data), kSuccess);
@@ -212,6 +213,7 @@ TEST(NtfsRealToolFixture, FormattedScanListsTheOldMftsFiles) {
         EXPECT_EQ(item->imageIndex, 1);
         EXPECT_EQ(item->recordNumber, e.record);
         EXPECT_EQ(PathOf(*item), *e.path == 0 ? std::string("Lost Files1") : "Lost Files1/" + std::string(e.path));
+        EXPECT_EQ(item->condition, DataCondition::Intact);  // nothing new was written after the format
         std::vector<std::byte> data;
         ASSERT_EQ(v.ReadItemData(*item, data), kSuccess);
         EXPECT_TRUE(data == e.content);
@@ -222,6 +224,57 @@ TEST(NtfsRealToolFixture, FormattedScanListsTheOldMftsFiles) {
     std::vector<std::byte> data;
     ASSERT_EQ(v.ReadItemData(*live, data), kSuccess);
     EXPECT_TRUE(data == Text(NumberedLines("big-live", 50000)));
+}
+
+// ntfs-overwritten.img: live files took all of whole-gone.bin's clusters and
+// half of part-gone.bin's; the rest of the deleted files are untouched.
+TEST(NtfsRealToolFixture, DeletedFilesWhoseClustersLiveFilesTookAreToldSo) {
+    auto dev = OpenFixture("ntfs-overwritten.img");
+    ASSERT_NE(dev, nullptr) << "fixture ntfs-overwritten.img missing";
+    const struct {
+        const char* name;
+        DataCondition condition;
+    } kExpected[] = {{"keep-gone.txt", DataCondition::Intact},
+                     {"small-gone.txt", DataCondition::Intact},  // resident
+                     {"whole-gone.bin", DataCondition::Overwritten},
+                     {"part-gone.bin", DataCondition::PartlyOverwritten},
+                     {"taker-whole.bin", DataCondition::Intact}};  // live: the formatted scan lists it
+    for (const bool formatted : {false, true}) {
+        SCOPED_TRACE(formatted);
+        CNtfsVolume v;
+        v.AttachDevice(dev);
+        v.SetPartitionStart(kVolumeStart, 512);
+        v.SetScanRange(0, 16384);
+        v.m_bRunning = true;
+        ASSERT_EQ(formatted ? v.ScanFormatted() : v.ScanDeletedRecords(), 0);
+        for (const auto& e : kExpected) {
+            SCOPED_TRACE(e.name);
+            const NtfsFoundItem* item = Find(v, e.name);
+            if (!formatted && e.condition == DataCondition::Intact && std::string(e.name).rfind("taker", 0) == 0) {
+                EXPECT_EQ(item, nullptr);
+                continue;
+            }
+            ASSERT_NE(item, nullptr);
+            EXPECT_EQ(item->condition, e.condition);
+            if (!formatted) v.AddToSelection(const_cast<NtfsFoundItem*>(item));
+        }
+        if (formatted) continue;
+        // Recovery writes all four and says which did not come back.
+        const fs::path dest = fs::temp_directory_path() / ("ntfs-overwritten-" + std::to_string(::getpid()));
+        fs::remove_all(dest);
+        fs::create_directories(dest);
+        AnswerYes prompt;
+        std::atomic<bool> go{true};
+        const NtfsRecoveryReport report = v.RecoverSelection(dest.string(), prompt, go);
+        EXPECT_EQ(report.written, 2u);
+        EXPECT_EQ(report.failed, 2u);
+        EXPECT_EQ(report.summary,
+                  "Can not recovery file 'whole-gone.bin': overwritten.\n"
+                  "Can not recovery file 'part-gone.bin': partly overwritten.\n");
+        EXPECT_EQ(fs::file_size(dest / "whole-gone.bin"), 65536u);
+        EXPECT_TRUE(Slurp(dest / "keep-gone.txt") == Text(NumberedLines("keep-gone", 500)));
+        fs::remove_all(dest);
+    }
 }
 
 }  // namespace
