@@ -2,7 +2,7 @@
 // sequential read of the same image in the same run.
 //   ntfs_scan_bench <workdir>
 // The image: 100,000 small files (1-2 clusters of 4 KiB each, in 100
-// folders), every fifth one deleted (20,000).
+// folders), every fifth one deleted (20,000), and a $Bitmap that says so.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -67,10 +67,17 @@ bool BuildImage(const std::string& path) {
     uint64_t lcn = dataLcn;
     std::vector<std::byte> run;
     uint64_t runStart = lcn;
+    // $Bitmap: the boot sector and MFT, the live files and the bitmap itself allocated.
+    std::vector<std::byte> bitmap((totalClusters + 7) / 8);
+    const auto allocate = [&](uint64_t first, uint64_t count) {
+        for (uint64_t c = first; c < first + count; ++c) bitmap[c / 8] |= std::byte(1u << (c % 8));
+    };
+    allocate(0, dataLcn);
     for (uint32_t i = 0; i < kFiles; ++i) {
         const uint32_t size = FileSize(i);
         const uint64_t clusters = (size + kCs - 1) / kCs;
         const bool deleted = i % 5 == 0;
+        if (!deleted) allocate(lcn, clusters);
         RecordBuilder b(kRs, kFirstFile + i, !deleted);
         b.standardInfo(0x01D9000000000000ull, 0x01D9000000000000ull, 0, 0x20)
             .fileName(kFirstFolder + i % kFolders, Utf16("file" + std::to_string(i) + ".dat"), 0x20)
@@ -86,6 +93,14 @@ bool BuildImage(const std::string& path) {
             runStart = lcn;
         }
     }
+    const uint64_t bitmapClusters = (bitmap.size() + kCs - 1) / kCs;
+    allocate(lcn, bitmapClusters);
+    RecordBuilder bm(kRs, 6, true);
+    bm.standardInfo(0, 0, 0, 6).fileName(5, u"$Bitmap", 6, 3).nonResidentData(
+        {{static_cast<int64_t>(lcn), bitmapClusters}}, bitmap.size(), kCs);
+    w.writeRecord(6, bm.build());
+    if (::pwrite(fd, bitmap.data(), bitmap.size(), static_cast<off_t>(lcn * kCs)) != static_cast<ssize_t>(bitmap.size()))
+        return false;
     const bool ok = ::pwrite(fd, head.bytes.data(), head.bytes.size(), 0) == static_cast<ssize_t>(head.bytes.size());
     return ::close(fd) == 0 && ok;
 }
