@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Cuts the fuzzers' seed corpora out of the real-tool fixtures.
+
+    python3 scripts/make-fuzz-seeds.py <unpacked fixtures dir> fuzz/corpus
+
+Each seed is a slice shaped as its harness reads its input (see fuzz/*.cpp):
+directory sectors, FAT regions and directory clusters, volume heads, MFT
+records, run lists, LZNT1 chunks, partition-table sectors. Where a harness
+wants a small whole volume, a real boot sector has only its size fields cut
+down. The output is committed; rerun only when the fixtures change.
+"""
+import os
+import struct
+import sys
+
+SECTOR = 512
+
+
+def read(path, offset, length):
+    with open(path, "rb") as f:
+        f.seek(offset)
+        data = f.read(length)
+    return data + bytes(length - len(data))
+
+
+def put(out, fuzzer, name, data):
+    folder = os.path.join(out, fuzzer)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data)
+
+
+def fat_geometry(path):
+    b = read(path, 0, SECTOR)
+    spc, reserved, fats, root_entries = b[13], struct.unpack_from("<H", b, 14)[0], b[16], struct.unpack_from("<H", b, 17)[0]
+    fat_sectors = struct.unpack_from("<H", b, 22)[0] or struct.unpack_from("<I", b, 36)[0]
+    root_sectors = (root_entries * 32 + SECTOR - 1) // SECTOR
+    data = reserved + fats * fat_sectors + root_sectors
+    return {"spc": spc, "reserved": reserved, "fat": reserved * SECTOR, "fat_sectors": fat_sectors,
+            "root": (reserved + fats * fat_sectors) * SECTOR, "data": data * SECTOR}
+
+
+def cluster_offset(g, c):
+    return g["data"] + (c - 2) * g["spc"] * SECTOR
+
+
+def fat_seeds(fx, out):
+    f12, f16, f32, lost, frag = (os.path.join(fx, n) for n in
+                                 ("fat-fat12.img", "fat-fat16-2k.img", "fat-fat32.img", "fat-lostdir.img",
+                                  "fat-fragment.img"))
+    g12, g16, g32, glost, gfrag = (fat_geometry(p) for p in (f12, f16, f32, lost, frag))
+
+    # One directory sector each: roots of both kinds, and lost-folder clusters.
+    put(out, "fat_dirsector_fuzz", "fat12-root", read(f12, g12["root"], SECTOR))
+    put(out, "fat_dirsector_fuzz", "fat16-root", read(f16, g16["root"], SECTOR))
+    put(out, "fat_dirsector_fuzz", "fragment-root", read(frag, gfrag["root"], SECTOR))
+    put(out, "fat_dirsector_fuzz", "fat32-root", read(f32, cluster_offset(g32, 2), SECTOR))
+    put(out, "fat_dirsector_fuzz", "lostdir-beta", read(lost, cluster_offset(glost, 44), SECTOR))
+    put(out, "fat_dirsector_fuzz", "lostdir-gamma", read(lost, cluster_offset(glost, 45), SECTOR))
+
+    # fat_scan_fuzz overlays its own small volumes from the FAT on: FAT12
+    # (18 FAT sectors, 2 root sectors, then 512-byte clusters) and FAT32
+    # (5 FAT sectors, then cluster 2, the root).
+    fat12 = read(f12, g12["fat"], g12["fat_sectors"] * SECTOR).ljust(18 * SECTOR, b"\0")
+    put(out, "fat_scan_fuzz", "fat12", fat12 + read(f12, g12["root"], 2 * SECTOR) + read(f12, g12["data"], 4096))
+    for name, path, g in (("fat32", f32, g32), ("lostdir", lost, glost)):
+        put(out, "fat_scan_fuzz", name, read(path, g["fat"], 5 * SECTOR) + read(path, cluster_offset(g, 2), 8 * SECTOR))
+
+    # fat_volume_fuzz opens the input as a volume: real heads up to the part
+    # of the FAT a volume needs; the FAT32 one with its size cut so that one
+    # FAT sector covers it.
+    put(out, "fat_volume_fuzz", "fat12-head", read(f12, 0, g12["root"] + 2 * SECTOR))
+    put(out, "fat_volume_fuzz", "fat16-head", read(f16, 0, g16["fat"] + 33 * SECTOR))
+    head = bytearray(read(lost, 0, glost["fat"] + SECTOR))
+    struct.pack_into("<I", head, 32, glost["data"] // SECTOR + 64)
+    put(out, "fat_volume_fuzz", "fat32-small", bytes(head))
+
+
+def apply_fixups(rec):
+    rec = bytearray(rec)
+    usa, count = struct.unpack_from("<HH", rec, 4)
+    for i in range(1, count):
+        rec[i * SECTOR - 2:i * SECTOR] = rec[usa + 2 * i:usa + 2 * i + 2]
+    return bytes(rec)
+
+
+def data_runs(rec):
+    """(run-list bytes, compressed) of the unnamed non-resident $DATA, or None."""
+    rec = apply_fixups(rec)
+    off = struct.unpack_from("<H", rec, 0x14)[0]
+    while off + 8 <= len(rec):
+        kind, length = struct.unpack_from("<II", rec, off)
+        if kind == 0xFFFFFFFF or length == 0:
+            break
+        if kind == 0x80 and rec[off + 8] and rec[off + 9] == 0:
+            runs = off + struct.unpack_from("<H", rec, off + 0x20)[0]
+            return rec[runs:off + length], bool(struct.unpack_from("<H", rec, off + 0x0C)[0] & 1)
+        off += length
+    return None
+
+
+def decode_runs(runs):
+    out, pos, lcn = [], 0, 0
+    while pos < len(runs) and runs[pos]:
+        h = runs[pos]
+        lb, ob = h & 15, h >> 4
+        length = int.from_bytes(runs[pos + 1:pos + 1 + lb], "little")
+        if ob:
+            lcn += int.from_bytes(runs[pos + 1 + lb:pos + 1 + lb + ob], "little", signed=True)
+        out.append((lcn if ob else None, length))
+        pos += 1 + lb + ob
+    return out
+
+
+def whole_chunks(data, limit):
+    """The LZNT1 chunks from the start of data that fit in limit bytes."""
+    pos = 0
+    while pos + 2 <= len(data):
+        header = struct.unpack_from("<H", data, pos)[0]
+        if header == 0:
+            break
+        size = (header & 0x0FFF) + 3
+        if pos + size > limit:
+            break
+        pos += size
+    return data[:pos]
+
+
+def ntfs_seeds(fx, out):
+    disk = os.path.join(fx, "ntfs-deleted.img")
+    volume = 2048 * SECTOR
+    cluster = 4096
+    mft = volume + 4 * cluster
+    record = lambda n: read(disk, mft + n * 1024, 1024)
+
+    # $MFT, the root, a folder, then files: non-resident, resident, compressed, fragmented.
+    names = {0: "mft", 5: "root", 64: "folder", 71: "nonresident", 72: "resident", 74: "compressed",
+             79: "fragmented"}
+    for n, name in names.items():
+        put(out, "ntfs_record_fuzz", name, record(n))
+        put(out, "ntfs_record_name_fuzz", name, record(n))
+
+    # Run lists behind their flags byte (0x20: read as compression units).
+    for n, name in ((0, "mft"), (71, "one-run"), (73, "large"), (74, "compressed"), (79, "fragmented"),
+                    (90, "filler")):
+        runs, compressed = data_runs(record(n))
+        put(out, "ntfs_runlist_fuzz", name, bytes([0x20 if compressed else 0]) + runs)
+
+    # LZNT1: whole chunks of compressed-gone.txt's first and last units.
+    runs, _ = data_runs(record(74))
+    stored = [(lcn, length) for lcn, length in decode_runs(runs) if lcn is not None]
+    for (lcn, length), name in ((stored[0], "first-unit"), (stored[-1], "last-unit")):
+        put(out, "lznt1_fuzz", name, whole_chunks(read(disk, volume + lcn * cluster, length * cluster), 4096))
+
+    # ntfs_volume_fuzz scans its input as a volume: the real boot sector with
+    # 512-byte clusters and its size cut, $MFT in place (its run now maps 11
+    # records), and the old records 64..75 past it for the formatted scan.
+    boot = bytearray(read(disk, volume, SECTOR))
+    boot[0x0D] = 1
+    struct.pack_into("<Q", boot, 0x28, 63)
+    image = bytearray(64 * SECTOR)
+    image[:SECTOR] = boot
+    image[4 * SECTOR:4 * SECTOR + 11 * 1024] = read(disk, mft, 11 * 1024)
+    lost = 4 * SECTOR + 11 * 1024
+    image[lost:lost + 12 * 1024] = read(disk, mft + 64 * 1024, 12 * 1024)
+    put(out, "ntfs_volume_fuzz", "deleted-volume", bytes(image[:lost + 12 * 1024]))
+
+
+def partition_seeds(fx, out):
+    sample = os.path.join(fx, "sample-disk.img")
+    put(out, "partition_walk_fuzz", "mbr-extended", read(sample, 0, SECTOR))
+    put(out, "partition_walk_fuzz", "mbr-ntfs", read(os.path.join(fx, "ntfs-deleted.img"), 0, SECTOR))
+    put(out, "partition_walk_fuzz", "gpt", read(os.path.join(fx, "gpt-disk.img"), 0, 34 * SECTOR))
+    put(out, "partition_walk_fuzz", "superfloppy-fat16", read(os.path.join(fx, "whole-fat16.img"), 0, SECTOR))
+
+
+def main():
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    fx, out = sys.argv[1], sys.argv[2]
+    fat_seeds(fx, out)
+    ntfs_seeds(fx, out)
+    partition_seeds(fx, out)
+
+
+if __name__ == "__main__":
+    main()
