@@ -192,8 +192,9 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
                                           run.state, running);
     }
     if (run.scanError != kSuccess && !run.session->tree().root()) {
-        std::fprintf(stderr, "vantor: cannot scan partition %d (%s): error %u\n", a.partition,
-                     run.record.fileSystemName().c_str(), run.scanError);
+        const std::string why = run.session->scanErrorText();
+        std::fprintf(stderr, "vantor: cannot scan partition %d (%s): error %u%s%s\n", a.partition,
+                     run.record.fileSystemName().c_str(), run.scanError, why.empty() ? "" : ": ", why.c_str());
         return kExitDevice;
     }
     if (run.scanError != kSuccess)

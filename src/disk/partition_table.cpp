@@ -176,7 +176,9 @@ bool NameByTypeByte(BlockDevice& dev, PartitionRecord& r) {
         r.setFileSystem("EXTX");
         return true;
     }
-    r.setFileSystem(readLe32(s, 224) != 0 ? "EXT3" : "EXT2");
+    // extents (40h) or 64bit (80h) in s_feature_incompat: an ext4 volume.
+    if (readLe32(s, 96) & 0xC0) r.setFileSystem("EXT4");
+    else r.setFileSystem(readLe32(s, 224) != 0 ? "EXT3" : "EXT2");
     // The 16-byte name need not be terminated; readCString stops at 16.
     r.setLabel(readCString(s, 120, 16));
     r.sectorsPerCluster = readLe32(s, 32);

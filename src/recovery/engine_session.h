@@ -90,6 +90,8 @@ public:
     virtual std::string engineName() const = 0;
     // Runs the scan on the calling thread; progress goes to state.progress.
     virtual ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) = 0;
+    // Why the last scan could not start, when the engine can say more than its error code.
+    virtual std::string scanErrorText() const { return {}; }
     virtual const FolderTree& tree() const = 0;
     // A limit the last scan hit that the user should hear of; "" when none.
     virtual std::string scanNote() const { return {}; }

@@ -1,0 +1,53 @@
+#pragma once
+// The EXT engine behind the EngineSession interface: the inode-table scan,
+// the EXT page model's tree and check marks, and the EXT writer.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ext/ext_page_model.h"
+#include "ext/ext_volume.h"
+#include "recovery/engine_session.h"
+
+namespace vantor {
+
+class ExtSession final : public EngineSession {
+public:
+    explicit ExtSession(const PartitionRecord& record);
+
+    // The partition's name ("EXT2", "EXT3", "EXT4").
+    std::string engineName() const override { return record_.fileSystemName(); }
+    // Deleted files only; a formatted scan gives kErrNotSupported.
+    ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) override;
+    std::string scanErrorText() const override;
+    const FolderTree& tree() const override { return model_.tree(); }
+    FilterCriteria& pageFilter() override { return filter_; }
+    void setFilterEnabled(bool on) override { filterOn_ = on; }
+    std::vector<FoundEntry> entries() const override;
+    bool setChecked(const std::string& idOrFolderPath, bool on) override;
+    void setFolderChecked(FolderNode* node, bool on) override { model_.setFolderChecked(node, on); }
+    void checkAll(bool on) override { model_.checkAll(on); }
+    RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
+                            std::atomic<bool>& running) override;
+
+    CExt2Volume* volume() { return volume_.get(); }
+    ExtPageModel& model() { return model_; }
+
+private:
+    struct Found {
+        FolderNode* node;
+        ExtFoundFile* record;
+    };
+    bool passes(const ExtFoundFile& r) const;
+
+    PartitionRecord record_;
+    std::unique_ptr<CExt2Volume> volume_;
+    ExtPageModel model_;
+    FilterCriteria filter_;
+    bool filterOn_ = false;
+    std::vector<Found> found_;  // tree order; the id is the inode number
+};
+
+std::unique_ptr<EngineSession> CreateExtSession(const PartitionRecord& record);
+
+}  // namespace vantor
