@@ -215,6 +215,19 @@ TEST(PartitionWalk, ExtPartitionsAreNamedFromTheirSuperblock) {
     EXPECT_EQ(recs[3].label(), "Unknown");
 }
 
+TEST(PartitionWalk, ExtentsOr64BitNameAnExt4Volume) {
+    DiskImageBuilder b(20000);
+    b.entry(0, 0, 0x83, 2048, 4000).extSuperblock(2048, 8, "journal");
+    b.at((2048 + 2) * 512 + 96)[0] = 0x40;  // extents
+    b.entry(0, 1, 0x83, 6048, 4000).extSuperblock(6048, 0, "plain");
+    b.at((6048 + 2) * 512 + 96)[0] = 0x80;  // 64bit
+    auto recs = Walk(b);
+    ASSERT_GE(recs.size(), 3u);
+    EXPECT_EQ(recs[1].fileSystemName(), "EXT4");
+    EXPECT_EQ(recs[2].fileSystemName(), "EXT4");
+    EXPECT_EQ(recs[2].label(), "plain");
+}
+
 TEST(PartitionWalk, LbaToChsUsesThe255By63Translation) {
     EXPECT_EQ(LbaToChs(0), (std::array<uint8_t, 3>{0x00, 0x00, 0x01}));
     EXPECT_EQ(LbaToChs(16450559), (std::array<uint8_t, 3>{0xFF, 0xFE, 0xFF}));  // C1023 H254 S63
