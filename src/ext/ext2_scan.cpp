@@ -138,9 +138,43 @@ ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock
             }
         }
     }
+    judgeConditions();
     nameFound(folders);
     (void)lastError;  // unreadable tables skip their inodes, as bad sectors do
     return kSuccess;
+}
+
+void CExt2Volume::judgeConditions() {
+    const ExtSuperblock& sb = superblock();
+    std::unordered_map<uint32_t, std::vector<std::byte>> bitmaps;
+    auto allocated = [&](uint64_t b) -> int {
+        if (b < sb.firstDataBlock) return 1;
+        const uint64_t rel = b - sb.firstDataBlock;
+        const uint32_t g = static_cast<uint32_t>(rel / sb.blocksPerGroup);
+        if (g >= groupCount()) return -1;
+        auto [it, fresh] = bitmaps.try_emplace(g);
+        if (fresh && ReadBlock(group(g).blockBitmap, it->second) != kSuccess) it->second.clear();
+        if (it->second.empty()) return -1;
+        return BitSet(it->second, static_cast<uint32_t>(rel % sb.blocksPerGroup)) ? 1 : 0;
+    };
+    for (auto& r : found_) {
+        if (!running()) break;
+        uint64_t total = 0, taken = 0;
+        bool unknown = false;
+        const ErrorCode err = WalkBlocks(r->inode, r->size(), [&](const ExtRun& run) -> ErrorCode {
+            if (run.zero) return kSuccess;
+            for (uint64_t i = 0; i < run.count; ++i) {
+                const int a = allocated(run.physical + i);
+                if (a < 0) unknown = true;
+                taken += a > 0;
+            }
+            total += run.count;
+            return kSuccess;
+        });
+        if (err != kSuccess || unknown) r->condition = DataCondition::Unknown;
+        else if (taken == 0) r->condition = DataCondition::Intact;
+        else r->condition = taken == total ? DataCondition::Overwritten : DataCondition::PartlyOverwritten;
+    }
 }
 
 void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
@@ -182,11 +216,16 @@ void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
         };
         WalkBlocks(f.bytes, length, [&](const ExtRun& run) -> ErrorCode {
             if (run.zero) return kSuccess;
-            for (uint64_t b = 0; b < run.count; ++b) {
+            for (uint64_t b = 0; b < run.count;) {
                 if (budget == 0) return kErrCancelled;
-                --budget;
-                if (ReadBlock(run.physical + b, buf) != kSuccess) continue;
-                DecodeExtDirBlock(buf, superblock().inodesCount, indexed, entry);
+                const uint64_t n = std::min({run.count - b, budget, kTableRequest / B});
+                budget -= n;
+                buf.resize(static_cast<size_t>(n * B));
+                if (ReadBlocks(run.physical + b, n, buf) == kSuccess)
+                    for (uint64_t k = 0; k < n; ++k)
+                        DecodeExtDirBlock(ByteSpan(buf).subspan(static_cast<size_t>(k * B), B),
+                                          superblock().inodesCount, indexed, entry);
+                b += n;
             }
             return kSuccess;
         });

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/data_condition.h"
 #include "ext/ext_layout.h"
 
 namespace vantor {
@@ -25,6 +26,8 @@ struct ExtFoundFile {
     uint32_t parentInode = 0;
     bool folderKnown = false;
     std::string folderPath;
+    // Whether live files took its blocks since, judged from the block bitmaps.
+    DataCondition condition = DataCondition::Unknown;
 
     ExtInodeView view() const { return ExtInodeView{inode}; }
     uint64_t size() const { return view().size(); }

@@ -126,6 +126,7 @@ public:
 private:
     struct Folder;
     void nameFound(const std::vector<Folder>& folders);
+    void judgeConditions();
 
     std::vector<std::unique_ptr<ExtFoundFile>> found_;
 };

@@ -199,5 +199,33 @@ TEST(ExtHostile, DeletionTimeMayBeOldButNotInTheFuture) {
     }
 }
 
+TEST(ExtHostile, ConditionFollowsTheBlockBitmap) {
+    // report.txt's data blocks 181-192 and 194-201, its indirect block 193;
+    // blocks of group 0 are bits (block - 1) of its bitmap.
+    struct Case {
+        std::vector<uint32_t> taken;
+        DataCondition condition;
+    };
+    for (const Case& c : {Case{{}, DataCondition::Intact}, Case{{185}, DataCondition::PartlyOverwritten},
+                          Case{{181, 182, 183, 184, 185, 186, 187, 188, 189, 190, 191, 192, 194, 195, 196, 197, 198,
+                                199, 200, 201},
+                               DataCondition::Overwritten}}) {
+        Image m{exttest::VolumeBytes(exttest::kExt2)};
+        const size_t bitmap = static_cast<size_t>(exttest::OpenBytes(m.bytes)->group(0).blockBitmap * 1024);
+        for (uint32_t b : c.taken) m.bytes[bitmap + (b - 1) / 8] |= std::byte(1u << ((b - 1) % 8));
+        const auto vol = exttest::OpenBytes(m.bytes);
+        ProgressFields progress;
+        vol->m_bRunning = true;
+        ASSERT_EQ(vol->ScanDeleted(progress), kSuccess);
+        bool seen = false;
+        for (const auto& r : vol->found()) {
+            if (r->inodeNumber != kReport) continue;
+            seen = true;
+            EXPECT_EQ(r->condition, c.condition) << c.taken.size();
+        }
+        EXPECT_TRUE(seen);
+    }
+}
+
 }  // namespace
 }  // namespace vantor
