@@ -203,13 +203,16 @@ void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
         auto entry = [&](const ExtDirEntry& e) {
             const ExtNameSource src = f.deleted ? ExtNameSource::DeletedFolder
                                       : e.fromGap ? ExtNameSource::Slack : ExtNameSource::LiveEntry;
-            if (auto it = byInode.find(e.inode); it != byInode.end() && src < it->second->nameSource) {
+            // A folder's entry (file type 2) cannot name a file.
+            if (auto it = byInode.find(e.inode);
+                it != byInode.end() && e.fileType != 2 && src < it->second->nameSource) {
                 ExtFoundFile& r = *it->second;
                 copyToField(r.name, sizeof r.name, ShownName(e.name));
                 r.nameSource = src;
                 r.parentInode = f.inode;
             }
-            if (folderInodes.count(e.inode) && e.name != "." && e.name != "..") {
+            if (folderInodes.count(e.inode) && (e.fileType == 2 || e.fileType == 0) && e.name != "." &&
+                e.name != "..") {
                 FolderName& fn = folderNames[e.inode];
                 if (src < fn.source) fn = {ShownName(e.name), f.inode, src};
             }

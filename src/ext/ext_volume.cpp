@@ -177,6 +177,7 @@ ErrorCode CExtVolume::ExtractToFile(const ExtFoundFile& record, const std::strin
 
 ErrorCode CExtVolume::ReadToBuffer(const ExtFoundFile& record, uint64_t length, std::vector<std::byte>& out) const {
     out.clear();
+    length = std::min(length, kExtReadBufferCap);
     out.reserve(static_cast<size_t>(std::min<uint64_t>({record.size(), length, 64ull << 20})));
     return ReadData(record, length, nullptr, [&](ByteSpan piece) {
         out.insert(out.end(), piece.begin(), piece.end());

@@ -21,6 +21,9 @@
 
 namespace vantor {
 
+// Largest buffer ReadToBuffer fills (previews); a hostile size cannot ask more.
+inline constexpr uint64_t kExtReadBufferCap = uint64_t{256} << 20;
+
 // One stretch of a file in block order: count blocks from logical on, at
 // physical on the volume, or zeros (a hole, an uninitialised extent).
 struct ExtRun {
@@ -74,7 +77,7 @@ public:
     // The record's data to a new file: 0, kErrCancelled when m_bRunning was
     // cleared (the part written stays), or the read/write error.
     ErrorCode ExtractToFile(const ExtFoundFile& record, const std::string& path);
-    // The same into out: the first min(size, length) bytes.
+    // The same into out: the first min(size, length, kExtReadBufferCap) bytes.
     ErrorCode ReadToBuffer(const ExtFoundFile& record, uint64_t length, std::vector<std::byte>& out) const;
     // Data of the record to a sink, up to limit bytes; cut tells when the
     // map ended before the file did.
