@@ -30,7 +30,7 @@ TEST(ExtCli, ScanListsTheExt4VolumeInJson) {
     ASSERT_EQ(r.status, 0) << r.out;
     const auto j = nlohmann::json::parse(r.out);
     EXPECT_EQ(j["engine"], "EXT4");
-    EXPECT_EQ(j["fileCount"], 5);
+    EXPECT_EQ(j["fileCount"], 6);
     EXPECT_EQ(j["tree"]["name"], "EXT4( vantorext4 )");
     std::map<std::string, nlohmann::json> files;
     CollectFiles(j["tree"], files);
