@@ -3,6 +3,8 @@
 // writer's contract.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -110,6 +112,25 @@ TEST(ExtFixture, DeletedFilesComeBackByteExactWithNamesAndFolders) {
             EXPECT_TRUE(data == e.content) << "size " << data.size() << " of " << e.content.size();
         }
     }
+}
+
+TEST(ExtFixture, ColumnTexts) {
+    EXPECT_EQ(ExtSizeText(1023), "1023 B");
+    EXPECT_EQ(ExtSizeText(1048575), "1024.00 KB");
+    EXPECT_EQ(ExtSizeText(1048576), " 1.00 MB");
+    EXPECT_EQ(ExtSizeText(uint64_t{3} << 30), " 3.00 GB");
+    EXPECT_EQ(ExtAttributesText(0x81A4), "rw-r--");
+    EXPECT_EQ(ExtAttributesText(0x41F8), "rwxrwx");
+    // Local time, as the other pages show it (not UTC + 8 hours).
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    ::setenv("TZ", "UTC-3", 1);
+    ::tzset();
+    EXPECT_EQ(ExtTimeText(1262300400), "2010-01-01 02:00:00");
+    if (old) ::setenv("TZ", saved.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(ExtTimeText(0), "");
 }
 
 TEST(ExtFixture, WriterRebuildsFoldersAsksBeforeReplacingAndReportsFailures) {

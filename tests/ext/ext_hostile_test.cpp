@@ -199,6 +199,24 @@ TEST(ExtHostile, DeletionTimeMayBeOldButNotInTheFuture) {
     }
 }
 
+TEST(ExtHostile, ARegularFileTakesTheHighSizeWord) {
+    // sparse.bin (inode 19) made 4 GiB + 16 KiB long: the rest reads as a hole.
+    Image m{exttest::VolumeBytes(exttest::kExt2)};
+    m.put32(m.inodeAt(19) + 108, 1);
+    const auto vol = exttest::OpenBytes(m.bytes);
+    std::vector<std::byte> inode;
+    ASSERT_EQ(vol->ReadInode(19, inode), kSuccess);
+    EXPECT_EQ(ExtInodeView{inode}.size(), (uint64_t{1} << 32) + 16384);
+    uint64_t blocks = 0, zeros = 0;
+    ASSERT_EQ(vol->WalkBlocks(inode, ExtInodeView{inode}.size(), [&](const ExtRun& r) {
+        blocks += r.count;
+        zeros += r.zero ? r.count : 0;
+        return kSuccess;
+    }), kSuccess);
+    EXPECT_EQ(blocks, ((uint64_t{1} << 32) + 16384) / 1024);
+    EXPECT_EQ(zeros, blocks - 8);
+}
+
 TEST(ExtHostile, ConditionFollowsTheBlockBitmap) {
     // report.txt's data blocks 181-192 and 194-201, its indirect block 193;
     // blocks of group 0 are bits (block - 1) of its bitmap.
