@@ -157,12 +157,17 @@ void CExt2Volume::judgeConditions() {
         if (it->second.empty()) return -1;
         return BitSet(it->second, static_cast<uint32_t>(rel % sb.blocksPerGroup)) ? 1 : 0;
     };
+    // Deleted files of a sound volume held at most all of its blocks (and
+    // reused ones twice or so); cross-linked hostile maps stop being judged.
+    uint64_t budget = 4 * blocksCount();
     for (auto& r : found_) {
         if (!running()) break;
         uint64_t total = 0, taken = 0;
         bool unknown = false;
         const ErrorCode err = WalkBlocks(r->inode, r->size(), [&](const ExtRun& run) -> ErrorCode {
             if (run.zero) return kSuccess;
+            if (run.count > budget) return kErrCancelled;
+            budget -= run.count;
             for (uint64_t i = 0; i < run.count; ++i) {
                 const int a = allocated(run.physical + i);
                 if (a < 0) unknown = true;

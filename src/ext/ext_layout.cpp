@@ -58,6 +58,10 @@ ErrorCode ParseExtSuperblock(ByteSpan raw, uint64_t partitionBytes, ExtSuperbloc
         if (out.descSize < 64 || !IsPowerOfTwo(out.descSize) || out.descSize > 1024)
             return Refuse(why, "group descriptor size not a power of two from 64 to 1024");
     }
+    // The inode tables live inside the volume; more inodes than fit there
+    // would only make a scan read the same blocks again and again.
+    if (uint64_t{out.inodesPerGroup} * out.groupCount * out.inodeSize > out.blocksCount * out.blockSize)
+        return Refuse(why, "inode tables larger than the volume");
     return kSuccess;
 }
 

@@ -28,9 +28,16 @@ ErrorCode ExtSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& ru
     found_.clear();
     model_.tree().clear();
     state.progress.reset();
-    if (kind != ScanKind::Deleted) return kErrNotSupported;
+    reason_.clear();
+    if (kind != ScanKind::Deleted) {
+        reason_ = "EXT partitions have a deleted-file scan only";
+        return kErrNotSupported;
+    }
     volume_ = std::make_unique<CExt2Volume>(record_);
-    if (!volume_->opened()) return volume_->openError();
+    if (!volume_->opened()) {
+        reason_ = volume_->openReason();
+        return volume_->openError();
+    }
     volume_->m_bRunning = true;
     volume_->SetPageFlag(&running);
     const ErrorCode err = volume_->ScanDeleted(state.progress);
@@ -51,9 +58,7 @@ ErrorCode ExtSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& ru
     return err;
 }
 
-std::string ExtSession::scanErrorText() const {
-    return volume_ && !volume_->opened() ? volume_->openReason() : std::string{};
-}
+std::string ExtSession::scanErrorText() const { return reason_; }
 
 bool ExtSession::passes(const ExtFoundFile& r) const {
     return ExtensionPassesSubstring(filter_, r.extensionText()) && DatePasses(filter_, DosDateFromUnix(r.view().ctime())) &&

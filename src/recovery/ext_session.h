@@ -45,6 +45,7 @@ private:
     ExtPageModel model_;
     FilterCriteria filter_;
     bool filterOn_ = false;
+    std::string reason_;  // why the last scan did not start
     std::vector<Found> found_;  // tree order; the id is the inode number
 };
 

@@ -40,6 +40,12 @@ TEST(ExtHostile, SuperblockFieldsRefusedWithReason) {
         {"no blocks per group", [](Image& m) { m.put32(kSb + 32, 0); }, "blocks per group"},
         {"huge inode count", [](Image& m) { m.put32(kSb + 0, 0xFFFFFFFF); }, "inode count"},
         {"inode size 100", [](Image& m) { m.put16(kSb + 88, 100); }, "inode size"},
+        {"inode tables past the volume",
+         [](Image& m) {
+             m.put32(kSb + 40, 8192);
+             m.put16(kSb + 88, 512);
+         },
+         "inode tables larger"},
         {"64bit with 16-byte descriptors",
          [](Image& m) {
              m.put32(kSb + 96, 0x80 | 0x2);
