@@ -89,7 +89,7 @@ std::vector<FoundEntry> ExtSession::entries() const {
         e.extra["ext"] = r.extensionText();
         e.extra["nameFrom"] = SourceText(r.nameSource);
         e.extra["deleted"] = ExtTimeText(v.dtime());
-        e.extra["condition"] = std::string(DataConditionText(r.condition));
+        e.condition = r.condition;
         out.push_back(std::move(e));
     }
     return out;
