@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <map>
@@ -15,6 +16,7 @@
 #include "cli/cli_prompt.h"
 #include "cli/commands.h"
 #include "cli/progress_printer.h"
+#include "cli/recovery_report.h"
 #include "cli/scan_output.h"
 #include "dialogs/destination.h"
 #include "dialogs/filter_criteria.h"
@@ -41,11 +43,21 @@ struct ScanArgs {
     std::string to;
     std::vector<std::string> select;
     std::string overwrite = "ask";
+    std::string report;
+    bool hashImage = false;
 };
 
 std::atomic<bool>* g_running = nullptr;
+volatile std::sig_atomic_t g_interrupts = 0;
 
 extern "C" void OnInterrupt(int) {
+    // The second Ctrl-C does not wait for the worker to notice the first.
+    if (g_interrupts != 0) {
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return;
+    }
+    g_interrupts = 1;
     if (g_running) g_running->store(false);
 }
 
@@ -54,6 +66,7 @@ class InterruptGuard {
 public:
     explicit InterruptGuard(std::atomic<bool>& running) {
         g_running = &running;
+        g_interrupts = 0;
         previous_ = std::signal(SIGINT, OnInterrupt);
     }
     ~InterruptGuard() {
@@ -191,6 +204,12 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
         run.scanError = run.session->scan(a.kind == "formatted" ? ScanKind::Formatted : ScanKind::Deleted,
                                           run.state, running);
     }
+    // What a stopped scan found is no result: nothing is listed or written.
+    if (!running.load()) {
+        std::fprintf(stderr, "vantor: the scan was cancelled; nothing %s\n",
+                     destination ? "was recovered" : "is listed");
+        return kExitPartial;
+    }
     if (run.scanError != kSuccess && !run.session->tree().root()) {
         const std::string why = run.session->scanErrorText();
         std::fprintf(stderr, "vantor: cannot scan partition %d (%s): error %u%s%s\n", a.partition,
@@ -248,11 +267,15 @@ void AddScanCommands(CLI::App& app, CliContext& ctx) {
     recover->add_option("--overwrite", recoverArgs->overwrite, "When a file exists: ask, all or never")
         ->check(CLI::IsMember({"ask", "all", "never"}));
     recover->add_flag("--json", recoverArgs->json, "Machine-readable summary");
+    recover->add_option("--report", recoverArgs->report,
+                        "Write a JSON report of every selected file (hash, status, device runs) to FILE");
+    recover->add_flag("--hash-image", recoverArgs->hashImage, "Put the image file's SHA-256 in the report");
     recover->callback([&ctx, recoverArgs] {
         const ScanArgs& a = *recoverArgs;
         OverwritePolicy policy = OverwritePolicy::Ask;
         ParseOverwritePolicy(a.overwrite, policy);
         ScanRun run;
+        const auto started = std::chrono::system_clock::now();
         int rc = RunScan(ctx, a, run, &a.to);
         if (rc != kExitOk) {
             ctx.exitCode = rc;
@@ -269,12 +292,19 @@ void AddScanCommands(CLI::App& app, CliContext& ctx) {
         }
         std::atomic<bool> running{true};
         RecoveryOutcome out;
+        RecoveryRun report{&run.record, a.partition, a.kind, a.to, started, {}, a.hashImage};
+        run.session->setHashWritten(!a.report.empty());
         {
             InterruptGuard guard(running);
             ProgressPrinter printer(run.state.progress, ShowProgress(ctx));
             out = run.session->recover(a.to, prompt, run.state, running);
         }
+        report.finished = std::chrono::system_clock::now();
         PrintRecoverySummary(out, a.to, a.json);
+        if (!a.report.empty() && !WriteRecoveryReport(a.report, report, out)) {
+            ctx.exitCode = kExitDevice;
+            return;
+        }
         if (out.deviceError != kSuccess) ctx.exitCode = kExitDevice;
         else if (out.refused) ctx.exitCode = kExitPartial;  // nothing was ticked
         else if (out.failed || out.cancelled || !unmatched.empty() || run.scanError != kSuccess)

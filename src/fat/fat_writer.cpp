@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 
 #include "dialogs/overwrite.h"
 #include "dialogs/preview.h"
@@ -157,8 +158,8 @@ namespace {
 
 class Writer {
 public:
-    Writer(const CFatVolume& v, UserPrompt& p, ProgressFields& pr, std::atomic<bool>& r)
-        : vol_(v), prompt_(p), progress_(pr), running_(r), guard_(p) {}
+    Writer(const CFatVolume& v, UserPrompt& p, ProgressFields& pr, std::atomic<bool>& r, bool hash)
+        : vol_(v), prompt_(p), progress_(pr), running_(r), hash_(hash), guard_(p) {}
 
     FatRecoveryResult run(const FolderTree& tree, const std::string& destination);
 
@@ -168,21 +169,37 @@ private:
         result_.failures.push_back(line);
         ++result_.failed;
     }
+    RecoveredFileRecord& record(const FatFoundFile& rec, std::string path) {
+        RecoveredFileRecord& r = result_.files.emplace_back();
+        r.path = std::move(path);
+        r.source = &rec;
+        r.size = rec.size;
+        r.condition = FatDataCondition(vol_, rec);
+        return r;
+    }
 
     const CFatVolume& vol_;
     UserPrompt& prompt_;
     ProgressFields& progress_;
     std::atomic<bool>& running_;
+    bool hash_;
     OverwriteGuard guard_;
     FatRecoveryResult result_;
-    uint32_t done_ = 0;
+    std::optional<RecoveryProgress> steps_;
     std::vector<std::byte> buf_;
 };
 
 FatRecoveryResult Writer::run(const FolderTree& tree, const std::string& destination) {
     result_.total = CountSelectedFatFiles(tree);
-    progress_.m_nProgressTotal.store(result_.total);
-    progress_.m_nProgressPos.store(0);
+    uint64_t bytes = 0;
+    tree.walk([&](FolderNode& node) {
+        if (!node.checked) return false;
+        if (const auto* files = node.dataAs<FatFolderFiles>())
+            for (const auto& f : files->files)
+                if (f->selected) bytes += f->size;
+        return true;
+    });
+    steps_.emplace(progress_, result_.total, bytes);
     guard_.startRun();
 
     enum class Parent { NotMade, Made, Failed };
@@ -221,7 +238,10 @@ FatRecoveryResult Writer::run(const FolderTree& tree, const std::string& destina
             if (!folderOk) {
                 const std::string rel = item.rel.empty() ? f->nameText() : item.rel + "/" + f->nameText();
                 fail("Can not create file '" + rel + "'.");
-                progress_.m_nProgressPos.store(++done_);
+                RecoveredFileRecord& r = record(*f, rel);
+                r.status = RecoveredStatus::Failed;
+                r.reason = "the folder could not be created";
+                steps_->endFile();
                 continue;
             }
             copyOne(*f, folder, item.rel);
@@ -242,57 +262,89 @@ void Writer::copyOne(const FatFoundFile& rec, const std::string& folder, const s
     case OverwriteDecision::Stop:
         running_.store(false);
         return;
-    case OverwriteDecision::Skip:
+    case OverwriteDecision::Skip: {
         ++result_.skipped;
-        progress_.m_nProgressPos.store(++done_);
+        RecoveredFileRecord& r = record(rec, rel);
+        r.status = RecoveredStatus::Skipped;
+        r.reason = "the file exists";
+        steps_->endFile();
         return;
+    }
     case OverwriteDecision::Write:
         break;
     }
     progress_.setText(rec.nameText());
-    progress_.m_nProgressPos.store(done_);
+    steps_->beginFile(rec.size);
 
-    OutputFile out;
+    RecoveredFileRecord& r = record(rec, rel);
+    RecoveredFile out(&running_, &*steps_, hash_);
     if (out.create(target) != kSuccess) {
         fail("Can not create file '" + rel + "'.");
-        progress_.m_nProgressPos.store(++done_);
+        r.status = RecoveredStatus::Failed;
+        r.reason = "the file could not be created";
+        steps_->endFile();
         return;
     }
     const FatDataLayout layout = LocateFatFileData(vol_, rec);
+    const uint64_t start = uint64_t{vol_.partitionStart()} * 512;
+    for (const FatExtent& x : layout.extents) r.runs.push_back({start + x.offset, x.length});
     ErrorCode err = readLayout(vol_, layout, layout.bytes, &running_, buf_,
                                [&](ByteSpan piece) { return out.write(piece); });
-    const ErrorCode closeErr = out.close();
+    // An overwritten file is whole in size and is kept under its name, as it
+    // always was; one cut short is not.
+    const bool whole = err == kSuccess && !layout.badFirstCluster && !layout.cutAtVolumeEnd;
+    const ErrorCode closeErr = out.finish(whole);
     if (err == kSuccess) err = closeErr;
+    r.bytesWritten = out.bytes();
+    r.sha256 = out.sha256();
+    if (out.keptPartial()) r.keptAs = rel + kPartialSuffix;
+    const std::string kept = out.keptPartial() ? KeptAsPartialText(name) : std::string();
 
-    if (err == kErrCancelled) fail("Can not recovery file '" + rel + "': stopped before the end.");
-    else if (err != kSuccess) fail("Can not recovery file '" + rel + "'.");
-    else if (layout.badFirstCluster) fail("Can not recovery file '" + rel + "': first cluster outside the volume.");
-    else if (const DataCondition c = FatDataCondition(vol_, rec);
-             c == DataCondition::Overwritten || c == DataCondition::PartlyOverwritten)
-        fail("Can not recovery file '" + rel + "': " + std::string(DataConditionText(c)) + ".");
-    else if (layout.cutAtVolumeEnd) fail("Can not recovery file '" + rel + "': cut at the end of the volume.");
-    else ++result_.written;
-    progress_.m_nProgressPos.store(++done_);
+    if (err == kErrCancelled) {
+        fail("Can not recovery file '" + rel + "': stopped before the end." + kept);
+        r.status = RecoveredStatus::Failed;
+        r.reason = "stopped before the end";
+    } else if (err != kSuccess) {
+        fail("Can not recovery file '" + rel + "'." + kept);
+        r.status = RecoveredStatus::Failed;
+        r.reason = ErrorText(err);
+    } else if (layout.badFirstCluster) {
+        fail("Can not recovery file '" + rel + "': first cluster outside the volume." + kept);
+        r.status = RecoveredStatus::Failed;
+        r.reason = "first cluster outside the volume";
+    } else if (r.condition == DataCondition::Overwritten || r.condition == DataCondition::PartlyOverwritten) {
+        fail("Can not recovery file '" + rel + "': " + std::string(DataConditionText(r.condition)) + "." + kept);
+        r.status = RecoveredStatus::Overwritten;
+        r.reason = r.condition == DataCondition::Overwritten ? "live files hold its clusters now"
+                                                             : "live files hold some of its clusters now";
+    } else if (layout.cutAtVolumeEnd) {
+        fail("Can not recovery file '" + rel + "': cut at the end of the volume." + kept);
+        r.status = RecoveredStatus::CutAtVolumeEnd;
+        r.reason = "cut at the end of the volume";
+    } else {
+        ++result_.written;
+    }
+    steps_->endFile();
 }
 
 }  // namespace
 
 FatRecoveryResult RecoverFatFiles(const CFatVolume& volume, const FolderTree& tree,
                                   const std::string& destination, UserPrompt& prompt,
-                                  ProgressFields& progress, std::atomic<bool>& running) {
+                                  ProgressFields& progress, std::atomic<bool>& running, bool hash) {
     if (!volume.opened()) {
         FatRecoveryResult r;
         r.deviceError = volume.openError() ? volume.openError() : kErrInvalidDrive;
         prompt.message(kFatCannotReadDevice, "Error", MessageIcon::Error);
         return r;
     }
-    Writer w(volume, prompt, progress, running);
+    Writer w(volume, prompt, progress, running, hash);
     return w.run(tree, destination);
 }
 
 FatRecoveryResult RecoverFatFiles(const PartitionRecord& record, int fatKind, const FolderTree& tree,
                                   const std::string& destination, UserPrompt& prompt,
-                                  ProgressFields& progress, std::atomic<bool>& running) {
+                                  ProgressFields& progress, std::atomic<bool>& running, bool hash) {
     DevicePtr dev;
     if (ErrorCode err = DeviceTable::Global().openDrive(record.diskIndex, Access::Read, dev); err != kSuccess) {
         FatRecoveryResult r;
@@ -307,7 +359,7 @@ FatRecoveryResult RecoverFatFiles(const PartitionRecord& record, int fatKind, co
         return r;
     }
     const auto volume = OpenFatVolume(dev, record.startSector, record.driveLetter, fatKind);
-    return RecoverFatFiles(*volume, tree, destination, prompt, progress, running);
+    return RecoverFatFiles(*volume, tree, destination, prompt, progress, running, hash);
 }
 
 ErrorCode ReadFatFileHead(const CFatVolume& volume, const FatFoundFile& record, uint64_t maxBytes,

@@ -10,6 +10,7 @@
 
 #include "dialogs/folder_tree.h"
 #include "dialogs/progress_fields.h"
+#include "dialogs/recovered_file.h"
 #include "dialogs/user_prompt.h"
 #include "disk/partition_record.h"
 #include "fat/fat_records.h"
@@ -59,6 +60,7 @@ struct FatRecoveryResult {
     uint32_t failed = 0;               // not created, cut short, overwritten, read/write errors
     bool cancelled = false;            // running went false or "Cancel" was answered
     std::vector<std::string> failures; // one line per failed file: "<path>: <why>"
+    std::vector<RecoveredFileRecord> files;  // every ticked file reached, in writing order
     // The failures as one text, shown once through UserPrompt at the end.
     std::string failureSummary() const;
 };
@@ -66,15 +68,17 @@ struct FatRecoveryResult {
 // Copies every ticked record of every checked node below destination,
 // rebuilding the folder path of the tree (the root contributes nothing),
 // asking prompt before overwriting. Failures are reported once at the end
-// through prompt.message (caption "Notice", information icon).
+// through prompt.message (caption "Notice", information icon). A file that
+// does not come back whole stays as NAME.partial. hash: the records carry
+// the SHA-256 of each file written.
 FatRecoveryResult RecoverFatFiles(const CFatVolume& volume, const FolderTree& tree,
                                   const std::string& destination, UserPrompt& prompt,
-                                  ProgressFields& progress, std::atomic<bool>& running);
+                                  ProgressFields& progress, std::atomic<bool>& running, bool hash = false);
 // The same on the record's drive: opens a fresh volume (fatKind as OpenFatVolume)
 // and shows the three drive-level messages when it cannot.
 FatRecoveryResult RecoverFatFiles(const PartitionRecord& record, int fatKind, const FolderTree& tree,
                                   const std::string& destination, UserPrompt& prompt,
-                                  ProgressFields& progress, std::atomic<bool>& running);
+                                  ProgressFields& progress, std::atomic<bool>& running, bool hash = false);
 
 // Reads the first min(size, maxBytes) bytes of a record by the same rule as
 // recovery (what the preview shows is what recovery writes). out may come

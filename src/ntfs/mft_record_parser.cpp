@@ -21,7 +21,7 @@ ByteSpan ResidentValue(ByteSpan attr) {
 
 }  // namespace
 
-void CMftRecordParser::Attach(BlockDevice* device, OutputFile* outputFile) {
+void CMftRecordParser::Attach(BlockDevice* device, ByteSink* outputFile) {
     device_ = device;
     output_ = outputFile;
 }
@@ -261,11 +261,16 @@ ErrorCode CMftRecordParser::readContent() {
     const bool cut = output_ != nullptr && length > copyLimit_;
     length = std::min(length, output_ != nullptr ? copyLimit_ : memoryLimit_);
     if (output_ == nullptr) data_.reserve(static_cast<size_t>(length));  // length is capped above
-    const ErrorCode rc = ReadNtfsStream(*device_, partitionOffset_, clusterSize_, stream_, length, [&](ByteSpan piece) {
-        if (output_ != nullptr) return output_->write(piece);
-        data_.insert(data_.end(), piece.begin(), piece.end());
-        return kSuccess;
-    });
+    // A file written out leaves holes where the stream holds no data.
+    const std::function<ErrorCode(uint64_t)> hole = [this](uint64_t n) { return output_->skip(n); };
+    const ErrorCode rc = ReadNtfsStream(
+        *device_, partitionOffset_, clusterSize_, stream_, length,
+        [&](ByteSpan piece) {
+            if (output_ != nullptr) return output_->write(piece);
+            data_.insert(data_.end(), piece.begin(), piece.end());
+            return kSuccess;
+        },
+        output_ != nullptr ? &hole : nullptr);
     return rc == kSuccess && cut ? kErrHandleEof : rc;
 }
 

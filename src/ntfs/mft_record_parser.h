@@ -78,7 +78,7 @@ class CMftRecordParser {
 public:
     // device: where non-resident values are read from (may be null when no
     // content is read). outputFile: when set, content goes there instead of memory.
-    void Attach(BlockDevice* device, OutputFile* outputFile);
+    void Attach(BlockDevice* device, ByteSink* outputFile);
     void SetRecordFetcher(NtfsRecordFetcher fetcher) { fetcher_ = std::move(fetcher); }
     // The record's number when its place in the MFT is known; otherwise the
     // header's own number (0x2C, NTFS 3.1 records) is taken. Extension
@@ -138,7 +138,7 @@ private:
     ErrorCode readContent();
 
     BlockDevice* device_ = nullptr;
-    OutputFile* output_ = nullptr;
+    ByteSink* output_ = nullptr;
     NtfsRecordFetcher fetcher_;
     uint64_t givenNumber_ = 0;
     bool numberGiven_ = false;
@@ -170,10 +170,14 @@ private:
 // part past the initialized size read as zeros; compressed streams are
 // expanded per compression unit. 0, the read error, 38 when a part is not
 // mapped by any run (zeros are delivered for it), or 87 when a compressed
-// unit does not decode (its decoded part and zeros are delivered).
+// unit does not decode (its decoded part and zeros are delivered). With
+// hole, stretches that hold no data (sparse, unmapped, past the initialized
+// size, a compression unit without clusters) go to it as a count of zero
+// bytes instead of to sink.
 ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
                          const NtfsDataStream& stream, uint64_t length,
-                         const std::function<ErrorCode(ByteSpan)>& sink);
+                         const std::function<ErrorCode(ByteSpan)>& sink,
+                         const std::function<ErrorCode(uint64_t)>* hole = nullptr);
 // The same for the first out.size() bytes, read straight into out (large
 // requests, no staging copy); after a failed read the rest of out is zeros.
 ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,

@@ -98,14 +98,14 @@ bool CNtfsVolume::StartRecovery(const std::string& destination, char scannedLett
 }
 
 NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination, UserPrompt& prompt,
-                                                 std::atomic<bool>& keepGoing) {
+                                                 std::atomic<bool>& keepGoing, bool hash) {
     NtfsRecoveryReport report;
     if (selection_.empty()) return report;
-    if (progress_ != nullptr) {
-        progress_->setText("Recoverying Files : 0");
-        progress_->m_nProgressTotal = static_cast<uint32_t>(selection_.size());
-        progress_->m_nProgressPos = 0;
-    }
+    ProgressFields unused;
+    uint64_t bytes = 0;
+    for (const NtfsFoundItem* item : selection_) bytes += item->size;
+    RecoveryProgress steps(progress_ != nullptr ? *progress_ : unused, selection_.size(), bytes);
+    if (progress_ != nullptr) progress_->setText("Recoverying Files : 0");
     std::unordered_set<std::string> madeFolders;
     // Folders this run created were empty: a file there exists only when
     // this run wrote it, so the existence probe is skipped for the others.
@@ -127,14 +127,22 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
         }
         const NtfsFoundItem& item = *selection_[i];
         const std::string name = item.nameText();
+        std::string rel;
+        for (auto it = item.pathNames.rbegin(); it != item.pathNames.rend(); ++it) rel += SafeFileName(*it) + "/";
+        rel += SafeFileName(name);
+        RecoveredFileRecord& record = report.files.emplace_back();
+        record.path = rel;
+        record.source = &item;
+        record.size = item.size;
+        record.condition = item.condition;
         if (name.substr(0, 3).find('"') != std::string::npos) {
             ++report.skipped;
+            record.status = RecoveredStatus::Skipped;
+            record.reason = "not a file name";
+            steps.endFile();
             continue;
         }
-        if (progress_ != nullptr) {
-            progress_->m_nProgressPos = static_cast<uint32_t>(i);
-            progress_->setText("Recoverying Files : " + name);
-        }
+        if (progress_ != nullptr) progress_->setText("Recoverying Files : " + name);
         std::string path = destination;
         for (auto it = item.pathNames.rbegin(); it != item.pathNames.rend(); ++it) {
             path = JoinPath(path, SafeFileName(*it));
@@ -151,31 +159,55 @@ NtfsRecoveryReport CNtfsVolume::RecoverSelection(const std::string& destination,
                            writtenInFresh.insert(AsciiLower(target)).second;
         switch (fresh ? OverwriteDecision::Write : guard.check(target, name)) {
             case OverwriteDecision::Write: break;
-            case OverwriteDecision::Skip: ++report.skipped; continue;
+            case OverwriteDecision::Skip:
+                ++report.skipped;
+                record.status = RecoveredStatus::Skipped;
+                record.reason = "the file exists";
+                steps.endFile();
+                continue;
             case OverwriteDecision::Stop:
                 ++report.skipped;
+                record.status = RecoveredStatus::Skipped;
+                record.reason = "cancelled";
                 report.cancelled = true;
                 keepGoing = false;
+                steps.endFile();
                 continue;
         }
-        OutputFile out;
+        steps.beginFile(item.size);
+        RecoveredFile out(&keepGoing, &steps, hash);
         if (out.create(target) != kSuccess) {
             fail("Can not create file '" + name + "'.\n");
+            record.status = RecoveredStatus::Failed;
+            record.reason = "the file could not be created";
+            steps.endFile();
             continue;
         }
-        ErrorCode rc = NtfsVolumeAccess::readItem(*this, item, &out, nullptr, 0, ahead ? &*ahead : nullptr);
-        const ErrorCode closed = out.close();
+        ErrorCode rc = NtfsVolumeAccess::readItem(*this, item, &out, nullptr, 0, ahead ? &*ahead : nullptr, &record);
+        const ErrorCode closed = out.finish(rc == kSuccess);
         if (rc == kSuccess) rc = closed;
-        // What the user ticked is written; a file whose clusters others hold
-        // now is not counted as come back.
-        if (rc != kSuccess)
-            fail("Can not recovery file '" + name + "'.\n");
-        else if (item.condition == DataCondition::Overwritten || item.condition == DataCondition::PartlyOverwritten)
+        record.bytesWritten = out.bytes();
+        record.sha256 = out.sha256();
+        if (out.keptPartial()) record.keptAs = rel + kPartialSuffix;
+        if (rc != kSuccess) {
+            const std::string kept = out.keptPartial() ? KeptAsPartialText(SafeFileName(name)) : std::string();
+            fail("Can not recovery file '" + name + "'." + kept + "\n");
+            record.status = RecoveredStatus::Failed;
+            record.reason = rc == kErrCancelled ? "stopped before the end" : ErrorText(rc);
+            if (rc == kErrCancelled) report.cancelled = true;
+        } else if (item.condition == DataCondition::Overwritten ||
+                   item.condition == DataCondition::PartlyOverwritten) {
+            // What the user ticked is written; a file whose clusters others
+            // hold now is not counted as come back.
             fail("Can not recovery file '" + name + "': " + std::string(DataConditionText(item.condition)) + ".\n");
-        else
+            record.status = RecoveredStatus::Overwritten;
+            record.reason = item.condition == DataCondition::Overwritten ? "live files hold its clusters now"
+                                                                        : "live files hold some of its clusters now";
+        } else {
             ++report.written;
+        }
+        steps.endFile();
     }
-    if (progress_ != nullptr) progress_->m_nProgressPos = static_cast<uint32_t>(selection_.size());
     if (!report.summary.empty()) prompt.message(report.summary, kNoticeCaption, MessageIcon::Information);
     return report;
 }

@@ -17,6 +17,7 @@
 #include "ntfs/ntfs_found_item.h"
 #include "platform/block_device.h"
 #include "platform/error_codes.h"
+#include "dialogs/recovered_file.h"
 #include "platform/output_file.h"
 
 namespace vantor {
@@ -68,6 +69,7 @@ struct NtfsRecoveryReport {
     bool cancelled = false;  // Cancel in the overwrite question or the stop flag
     std::string summary;     // the failure lines, as shown at the end; grows as needed
     std::vector<std::string> failures;  // the same lines one by one
+    std::vector<RecoveredFileRecord> files;  // every selected item reached, in order
 };
 
 class CNtfsVolume {
@@ -148,8 +150,10 @@ public:
     // Writes every selected item below destination, rebuilding its folders,
     // asking before replacing files; shows the failure summary once at the
     // end (Notice). Runs while keepGoing is set; Cancel clears it.
+    // A file that does not come back whole stays as NAME.partial; hash: the
+    // report's records carry the SHA-256 of each file written.
     NtfsRecoveryReport RecoverSelection(const std::string& destination, UserPrompt& prompt,
-                                        std::atomic<bool>& keepGoing);
+                                        std::atomic<bool>& keepGoing, bool hash = false);
 
     // --- state for pages and tests ----------------------------------------
     std::atomic<bool> m_bRunning{false};

@@ -21,8 +21,9 @@ uint64_t AddSat(uint64_t a, uint64_t b) { return a > kMax - b ? kMax : a + b; }
 class StreamReader {
 public:
     StreamReader(BlockDevice& device, uint64_t base, uint32_t cs, const NtfsDataStream& s,
-                 const std::function<ErrorCode(ByteSpan)>* sink, MutableByteSpan target)
-        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink), target_(target) {}
+                 const std::function<ErrorCode(ByteSpan)>* sink, MutableByteSpan target,
+                 const std::function<ErrorCode(uint64_t)>* hole = nullptr)
+        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink), hole_(hole), target_(target) {}
 
     ErrorCode plain(uint64_t length) {
         uint64_t produced = 0;
@@ -86,6 +87,13 @@ public:
                 allocated += to - from;
             }
             if (mapped < unitClusters) status_ = kErrHandleEof;
+            const uint64_t n = std::min(unitBytes, length - produced);
+            if (allocated == 0 && hole_ != nullptr) {
+                // A unit with no clusters holds only zeros.
+                if (ErrorCode rc = (*hole_)(n)) return rc;
+                produced += n;
+                continue;
+            }
             std::fill(unit.begin(), unit.end(), std::byte{0});
             if (allocated == unitClusters) {
                 std::copy(packed.begin(), packed.end(), unit.begin());  // stored raw
@@ -93,7 +101,6 @@ public:
                 size_t out = 0;
                 if (Lznt1Decompress(packed, unit, out) != kSuccess) status_ = kErrInvalidParameter;
             }
-            const uint64_t n = std::min(unitBytes, length - produced);
             if (ErrorCode rc = emit(ByteSpan(unit).first(static_cast<size_t>(n)))) return rc;
             produced += n;
         }
@@ -114,6 +121,7 @@ private:
         return kSuccess;
     }
     ErrorCode zeros(uint64_t n) {
+        if (hole_ != nullptr) return n == 0 ? kSuccess : (*hole_)(n);
         if (sink_ == nullptr) {
             std::fill_n(target_.begin() + static_cast<std::ptrdiff_t>(at_), static_cast<size_t>(n), std::byte{0});
             at_ += static_cast<size_t>(n);
@@ -157,6 +165,7 @@ private:
     uint64_t cs_;
     const NtfsDataStream& stream_;
     const std::function<ErrorCode(ByteSpan)>* sink_;
+    const std::function<ErrorCode(uint64_t)>* hole_;
     MutableByteSpan target_;
     size_t at_ = 0;
     std::vector<std::byte> buf_;
@@ -180,9 +189,10 @@ ErrorCode Read(StreamReader& reader, uint32_t clusterSize, const NtfsDataStream&
 
 ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
                          const NtfsDataStream& stream, uint64_t length,
-                         const std::function<ErrorCode(ByteSpan)>& sink) {
+                         const std::function<ErrorCode(ByteSpan)>& sink,
+                         const std::function<ErrorCode(uint64_t)>* hole) {
     if (clusterSize == 0) return kErrInvalidParameter;
-    StreamReader reader(device, partitionOffset, clusterSize, stream, &sink, {});
+    StreamReader reader(device, partitionOffset, clusterSize, stream, &sink, {}, hole);
     return Read(reader, clusterSize, stream, length);
 }
 

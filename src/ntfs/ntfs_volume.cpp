@@ -246,8 +246,30 @@ uint32_t NtfsVolumeAccess::appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundI
     return index;
 }
 
-ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
-                                     std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via) {
+namespace {
+
+// The drive's bytes a stream's content was read from: its allocated runs
+// within the stream's length.
+void DataRuns(uint64_t base, uint64_t cs, const NtfsDataStream& stream, RecoveredFileRecord& record) {
+    record.runs.clear();
+    record.resident = stream.present && stream.resident;
+    if (!stream.present || stream.resident) return;
+    const uint64_t length = stream.allocatedSize != 0 ? std::min(stream.realSize, stream.allocatedSize) : stream.realSize;
+    constexpr uint64_t kMax = ~uint64_t{0};
+    for (const NtfsRun& run : stream.runs) {
+        if (run.sparse || cs == 0 || run.vcn > kMax / cs || run.lcn > (kMax - base) / cs) continue;
+        const uint64_t from = run.vcn * cs;
+        if (from >= length) continue;
+        const uint64_t bytes = run.length > (length - from) / cs ? length - from : run.length * cs;
+        record.runs.push_back({base + run.lcn * cs, bytes});
+    }
+}
+
+}  // namespace
+
+ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, ByteSink* out,
+                                     std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via,
+                                     RecoveredFileRecord* found) {
     if (item.imageIndex < 0) return kErrNoImage;
     const size_t image = static_cast<size_t>(item.imageIndex);
     const ByteSpan bytes = record(v, image, item.recordIndex);
@@ -263,6 +285,7 @@ ErrorCode NtfsVolumeAccess::readItem(CNtfsVolume& v, const NtfsFoundItem& item, 
     parser.SetCopyLimit(std::max<uint64_t>(v.device_->size(), uint64_t{1} << 26) * 16);
     const ErrorCode rc = parser.ParseRecord(bytes, true);
     if (data != nullptr) *data = parser.takeData();
+    if (found != nullptr) DataRuns(v.deviceStartByte_ + partitionOffset(v), v.clusterSize_, parser.dataStream(), *found);
     return rc;
 }
 

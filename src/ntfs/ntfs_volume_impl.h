@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "dialogs/recovered_file.h"
 #include "ntfs/mft_buffer.h"
 #include "ntfs/mft_record_parser.h"
 #include "ntfs/ntfs_scan.h"
@@ -84,9 +85,11 @@ struct NtfsVolumeAccess {
     // the partition's length and the boot sector's size when known.
     static uint64_t volumeBytes(const CNtfsVolume& v);
     // via: where content is read from instead of the volume's device (a
-    // read-ahead over it).
-    static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, OutputFile* out,
-                              std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via = nullptr);
+    // read-ahead over it). record, when given, gets the drive's byte runs
+    // the content lies in.
+    static ErrorCode readItem(CNtfsVolume& v, const NtfsFoundItem& item, ByteSink* out,
+                              std::vector<std::byte>* data, uint64_t maxBytes, BlockDevice* via = nullptr,
+                              RecoveredFileRecord* record = nullptr);
     static uint32_t appendItem(CNtfsVolume& v, std::unique_ptr<NtfsFoundItem> item, bool send);
     // Reads the $Bitmap (record 6) of the current MFT, image, once per scan.
     static void loadBitmap(CNtfsVolume& v, size_t image);

@@ -20,6 +20,8 @@ OutputFile::~OutputFile() { close(); }
 ErrorCode OutputFile::create(const std::string& path) {
     close();
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    holeAtEnd_ = false;
+    position_ = 0;
     return fd_ < 0 ? ErrorFromErrno(errno) : kSuccess;
 }
 
@@ -34,14 +36,31 @@ ErrorCode OutputFile::write(ByteSpan bytes) {
         }
         done += static_cast<size_t>(n);
     }
+    position_ += bytes.size();
+    holeAtEnd_ = false;
+    return kSuccess;
+}
+
+ErrorCode OutputFile::skip(uint64_t n) {
+    if (fd_ < 0) return kErrInvalidHandle;
+    if (n == 0) return kSuccess;
+    if (n > static_cast<uint64_t>(INT64_MAX) - position_) return kErrInvalidParameter;
+    if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) return ErrorFromErrno(errno);
+    position_ += n;
+    holeAtEnd_ = true;
     return kSuccess;
 }
 
 ErrorCode OutputFile::close() {
     if (fd_ < 0) return kSuccess;
+    // A seek alone does not grow the file: a trailing hole needs its size set.
+    ErrorCode err = kSuccess;
+    if (holeAtEnd_ && ::ftruncate(fd_, static_cast<off_t>(position_)) != 0) err = ErrorFromErrno(errno);
+    holeAtEnd_ = false;
     int rc = ::close(fd_);
     fd_ = -1;
-    return rc == 0 ? kSuccess : ErrorFromErrno(errno);
+    if (rc != 0 && err == kSuccess) err = ErrorFromErrno(errno);
+    return err;
 }
 
 bool FileExistsForReading(const std::string& path) {

@@ -10,22 +10,36 @@
 
 namespace vantor {
 
-class OutputFile {
+// Where a file's recovered bytes go, in order.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual ErrorCode write(ByteSpan bytes) = 0;
+    // n zero bytes that hold no data on the source (a sparse run).
+    virtual ErrorCode skip(uint64_t n) = 0;
+};
+
+class OutputFile final : public ByteSink {
 public:
     OutputFile() = default;
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     // Creates or truncates path for writing.
     ErrorCode create(const std::string& path);
-    ErrorCode write(ByteSpan bytes);
+    ErrorCode write(ByteSpan bytes) override;
+    // Seeks past n bytes, leaving a hole where the file system makes one
+    // (elsewhere it fills zeros); the file's size still counts them.
+    ErrorCode skip(uint64_t n) override;
     // Flushes and closes; a failure here means the data may not be on disk.
     ErrorCode close();
     bool isOpen() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
+    bool holeAtEnd_ = false;  // a skip was the last thing done: the size is set at close
+    uint64_t position_ = 0;
 };
 
 // True when path names an existing file that can be opened for reading.

@@ -15,6 +15,7 @@
 #include "dialogs/data_condition.h"
 #include "dialogs/filter_criteria.h"
 #include "dialogs/folder_tree.h"
+#include "dialogs/recovered_file.h"
 #include "dialogs/user_prompt.h"
 #include "disk/partition_record.h"
 #include "platform/error_codes.h"
@@ -47,6 +48,8 @@ struct RecoveryOutcome {
     uint32_t failed = 0;
     bool cancelled = false;
     std::vector<std::string> failures;  // one line per file that did not come back whole
+    // Every selected file the run reached, with its id and found-tree path.
+    std::vector<RecoveredFileRecord> files;
     // The run could not start: the drive would not open or read (the
     // writer's message was shown), or the destination was refused.
     ErrorCode deviceError = kSuccess;
@@ -111,6 +114,13 @@ public:
     // Copies every ticked file below destination, asking prompt on conflicts.
     virtual RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt,
                                     AppState& state, std::atomic<bool>& running) = 0;
+    // Whether recover() hashes what it writes (a report asks for it; the
+    // hash costs time on fast drives).
+    void setHashWritten(bool on) { hashWritten_ = on; }
+    bool hashWritten() const { return hashWritten_; }
+
+private:
+    bool hashWritten_ = false;
 };
 
 // Ticks what a recovery's selection names: a file id, a folder path, or a

@@ -1,6 +1,7 @@
 #include "recovery/fat_session.h"
 
 #include <cstdlib>
+#include <unordered_map>
 
 #include "dialogs/destination.h"
 #include "fat/fat_scan.h"
@@ -118,7 +119,19 @@ RecoveryOutcome FatSession::recover(const std::string& destination, UserPrompt& 
         return out;
     }
     FatRecoveryResult r = RecoverFatFiles(record_, fatKind_, model_->tree(), StoredDestination(destination),
-                                          prompt, state.progress, running);
+                                          prompt, state.progress, running, hashWritten());
+    std::unordered_map<const void*, size_t> index;
+    for (size_t i = 0; i < found_.size(); ++i) index.emplace(found_[i].record, i);
+    FolderPaths paths(model_->tree());
+    for (RecoveredFileRecord& f : r.files) {
+        auto it = index.find(f.source);
+        if (it == index.end()) continue;
+        const Found& found = found_[it->second];
+        const std::string folder = paths.pathOf(found.node);
+        f.id = "f" + std::to_string(it->second + 1);
+        f.sourcePath = folder.empty() ? found.record->nameText() : folder + "/" + found.record->nameText();
+    }
+    out.files = std::move(r.files);
     out.written = r.written;
     out.skipped = r.skipped;
     out.failed = r.failed;

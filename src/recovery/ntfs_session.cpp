@@ -206,7 +206,25 @@ RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt&
         outcome.failures.push_back("Can not create folder '" + destination + "'.\n");
         return outcome;
     }
-    NtfsRecoveryReport report = volume_.RecoverSelection(destination, prompt, running);
+    NtfsRecoveryReport report = volume_.RecoverSelection(destination, prompt, running, hashWritten());
+    // Ids and found-tree paths as entries() gives them, filter or not.
+    std::unordered_map<const void*, std::pair<std::string, std::string>> names;
+    model_.tree().walk([&](FolderNode& node) {
+        const NtfsNodeData* data = NtfsPageModel::nodeData(&node);
+        if (!data) return true;
+        const std::string folder = FolderPathOf(&node);
+        for (uint32_t index : data->items)
+            if (const NtfsFoundItem* it = model_.item(index))
+                names.emplace(it, std::make_pair(EntryId(*it, index), folder.empty() ? model_.rowTexts(*it)[0]
+                                                                                      : folder + "/" + model_.rowTexts(*it)[0]));
+        return true;
+    });
+    for (RecoveredFileRecord& f : report.files)
+        if (auto it = names.find(f.source); it != names.end()) {
+            f.id = it->second.first;
+            f.sourcePath = it->second.second;
+        }
+    outcome.files = std::move(report.files);
     outcome.written = report.written;
     outcome.skipped = report.skipped;
     outcome.failed = report.failed;

@@ -463,7 +463,11 @@ TEST_F(NtfsScanTest, ABadSectorFailsOnlyTheFileOnItAndIsNotReadAgainAndAgain) {
     std::atomic<bool> go{true};
     const NtfsRecoveryReport report = v.RecoverSelection(dest.string(), prompt, go);
     EXPECT_EQ(report.written, 4u);
-    EXPECT_EQ(report.failures, std::vector<std::string>{"Can not recovery file 'on-bad.bin'.\n"});
+    // The file cut by the read error is kept, but not under its own name.
+    EXPECT_EQ(report.failures,
+              std::vector<std::string>{"Can not recovery file 'on-bad.bin'. Kept as 'on-bad.bin.partial'.\n"});
+    EXPECT_FALSE(fs::exists(dest / "on-bad.bin"));
+    EXPECT_TRUE(fs::exists(dest / "on-bad.bin.partial"));
     for (const auto& [name, content] : small.files)
         if (name != "on-bad.bin") {
             EXPECT_EQ(Slurp(dest / name), content) << name;
