@@ -1,9 +1,11 @@
 #include "ntfs/mft_record_parser.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "ntfs/ntfs_image_writer.h"
 #include "platform/lznt1.h"
@@ -187,6 +189,52 @@ TEST(NtfsRecord, SparseRunReadsAsZerosAndTheListGoesOn) {
     EXPECT_TRUE(std::equal(first.begin(), first.end(), p.data().begin()));
     EXPECT_TRUE(std::all_of(p.data().begin() + kCs, p.data().begin() + 3 * kCs, [](std::byte x) { return x == std::byte{0}; }));
     EXPECT_TRUE(std::equal(third.begin(), third.end(), p.data().begin() + 3 * kCs));
+}
+
+// A deleted virtual disk that is mostly sparse comes back with holes: its
+// size and bytes are exact, but the zeros take no room on the destination.
+TEST(NtfsRecord, SparseRunsBecomeHolesInTheWrittenFile) {
+    Disk disk;
+    const Bytes first = Pattern(kCs, 1);
+    const Bytes third = Pattern(kCs, 3);
+    disk.put(20, first);
+    disk.put(30, third);
+    constexpr uint64_t kHole = (uint64_t{64} << 20) / kCs;
+    struct Case {
+        std::vector<ntfstest::Run> runs;
+        uint64_t clusters;
+    };
+    const std::vector<Case> cases = {
+        {{{20, 1}, {0, kHole, true}, {30, 1}}, kHole + 2},  // a hole inside
+        {{{20, 1}, {0, kHole, true}}, kHole + 1},           // a hole at the end
+    };
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("ntfs-hole-" + std::to_string(::getpid()) + ".bin");
+    for (const Case& c : cases) {
+        RecordBuilder b(kRs, 44, false);
+        b.standardInfo(0, 0, 0, 0).fileName(5, u"disk.vhd", 0x20).nonResidentData(c.runs, c.clusters * kCs, kCs);
+        OutputFile out;
+        ASSERT_EQ(out.create(path.string()), kSuccess);
+        CMftRecordParser p = Parser(disk.dev.get());
+        p.Attach(disk.dev.get(), &out);
+        ASSERT_EQ(p.ParseRecord(b.build(), true), kSuccess);
+        ASSERT_EQ(out.close(), kSuccess);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(static_cast<uint64_t>(st.st_size), c.clusters * kCs);
+        EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, uint64_t{1} << 20);
+        std::ifstream in(path, std::ios::binary);
+        Bytes got(static_cast<size_t>(c.clusters * kCs));
+        in.read(reinterpret_cast<char*>(got.data()), static_cast<std::streamsize>(got.size()));
+        ASSERT_EQ(static_cast<size_t>(in.gcount()), got.size());
+        EXPECT_TRUE(std::equal(first.begin(), first.end(), got.begin()));
+        EXPECT_TRUE(std::all_of(got.begin() + kCs, got.begin() + static_cast<std::ptrdiff_t>((kHole + 1) * kCs),
+                                [](std::byte x) { return x == std::byte{0}; }));
+        if (c.clusters == kHole + 2) {
+            EXPECT_TRUE(std::equal(third.begin(), third.end(), got.end() - kCs));
+        }
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(NtfsRecord, ACopyCutShortByTheCapIsReportedIncomplete) {
