@@ -259,9 +259,13 @@ void Writer::copyOne(const FatFoundFile& rec, const std::string& folder, const s
     const std::string rel = relFolder.empty() ? name : relFolder + "/" + name;
 
     switch (guard_.check(target, rec.nameText())) {
-    case OverwriteDecision::Stop:
+    case OverwriteDecision::Stop: {
         running_.store(false);
+        RecoveredFileRecord& r = record(rec, rel);
+        r.status = RecoveredStatus::Skipped;
+        r.reason = "cancelled";
         return;
+    }
     case OverwriteDecision::Skip: {
         ++result_.skipped;
         RecoveredFileRecord& r = record(rec, rel);

@@ -214,9 +214,10 @@ RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt&
         if (!data) return true;
         const std::string folder = FolderPathOf(&node);
         for (uint32_t index : data->items)
-            if (const NtfsFoundItem* it = model_.item(index))
-                names.emplace(it, std::make_pair(EntryId(*it, index), folder.empty() ? model_.rowTexts(*it)[0]
-                                                                                      : folder + "/" + model_.rowTexts(*it)[0]));
+            if (const NtfsFoundItem* it = model_.item(index)) {
+                const std::string name = model_.rowTexts(*it)[0];
+                names.emplace(it, std::make_pair(EntryId(*it, index), folder.empty() ? name : folder + "/" + name));
+            }
         return true;
     });
     for (RecoveredFileRecord& f : report.files)

@@ -74,7 +74,8 @@ void Start(Child& c, const fs::path& dir, const std::vector<std::string>& args, 
         ::setenv("LD_PRELOAD", VANTOR_SLOW_READS_PRELOAD, 1);
         ::setenv("VANTOR_SLOW_READ_BYTES", std::to_string(stallBytes).c_str(), 1);
         ::setenv("VANTOR_SLOW_READ_MS", std::to_string(stallMs).c_str(), 1);
-        ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        ::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
         std::vector<char*> raw;
         for (auto& a : argv) raw.push_back(a.data());
         raw.push_back(nullptr);
