@@ -32,6 +32,7 @@ struct ReportCase {
     const char* image;
     const char* kind;
     const char* engine;
+    int partition = 0;
 };
 
 class ReportCli : public ::testing::TestWithParam<ReportCase> {};
@@ -41,7 +42,8 @@ TEST_P(ReportCli, EveryHashAndRunMatchesTheWrittenFiles) {
     test::ScratchDir dir("vantor-report-");
     const fs::path to = dir.path() / "out", reportPath = dir.path() / "report.json";
     const std::string image = std::string(VANTOR_FIXTURE_DIR) + "/" + c.image;
-    const test::CliRun r = test::RunCli("--quiet --image '" + image + "' recover " + c.kind + " --partition 0 --to '" +
+    const test::CliRun r = test::RunCli("--quiet --image '" + image + "' recover " + c.kind + " --partition " +
+                                        std::to_string(c.partition) + " --to '" +
                                         to.string() + "' --overwrite never --report '" + reportPath.string() +
                                         "' --hash-image </dev/null");
     ASSERT_TRUE(r.status == 0 || r.status == 1) << r.out;
@@ -101,7 +103,9 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ReportCli,
                          ::testing::Values(ReportCase{"ntfs-deleted.img", "deleted", "NTFS"},
                                            ReportCase{"ntfs-formatted.img", "formatted", "NTFS"},
                                            ReportCase{"fat-fragment.img", "deleted", "FAT"},
-                                           ReportCase{"fat-fat32.img", "deleted", "FAT32"}));
+                                           ReportCase{"fat-fat32.img", "deleted", "FAT32"},
+                                           // Runs are the drive's bytes, not the partition's.
+                                           ReportCase{"sector-4k.img", "deleted", "NTFS", 1}));
 
 }  // namespace
 }  // namespace vantor
