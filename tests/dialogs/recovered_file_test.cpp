@@ -75,6 +75,17 @@ TEST(RecoveredFileTest, OnlyAWholeFileTakesItsName) {
     RecoveredFile g(&running, nullptr, false);
     EXPECT_NE(g.create((dir.path() / "d").string()), kSuccess);
     EXPECT_FALSE(fs::exists(dir.path() / "d.partial"));
+    // A name with no room for the suffix is written under itself and
+    // removed when it does not come back whole.
+    const std::string longName = (dir.path() / std::string(250, 'n')).string();
+    for (bool whole : {false, true}) {
+        RecoveredFile h(&running, nullptr, false);
+        ASSERT_EQ(h.create(longName), kSuccess);
+        ASSERT_EQ(h.write(bytes), kSuccess);
+        EXPECT_EQ(h.finish(whole), kSuccess);
+        EXPECT_FALSE(h.keptPartial());
+        EXPECT_EQ(fs::exists(longName), whole);
+    }
 }
 
 }  // namespace
