@@ -50,7 +50,8 @@ nlohmann::json FileJson(const RecoveredFileRecord& f) {
                      {"source", f.sourcePath},
                      {"size", f.size},
                      {"bytesWritten", f.bytesWritten},
-                     {"status", RecoveredStatusName(f.status)}};
+                     {"status", RecoveredStatusName(f.status)},
+                     {"condition", DataConditionText(f.condition)}};
     if (!f.keptAs.empty()) j["keptAs"] = f.keptAs;
     if (!f.sha256.empty()) j["sha256"] = f.sha256;
     if (!f.reason.empty()) j["reason"] = f.reason;

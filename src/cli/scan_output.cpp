@@ -42,6 +42,15 @@ std::string Printable(const std::string& s) {
     return out;
 }
 
+// Only a condition that warns is printed in the text listing.
+const char* ConditionSuffix(DataCondition c) {
+    switch (c) {
+        case DataCondition::Overwritten: return ", overwritten";
+        case DataCondition::PartlyOverwritten: return ", partly overwritten";
+        default: return "";
+    }
+}
+
 nlohmann::json EntryJson(const FoundEntry& e) {
     nlohmann::json j{{"id", e.id},
                      {"name", e.name},
@@ -53,7 +62,8 @@ nlohmann::json EntryJson(const FoundEntry& e) {
                      {"modified", e.modified},
                      {"created", e.created},
                      {"accessed", e.accessed},
-                     {"deleted", e.deleted}};
+                     {"deleted", e.deleted},
+                     {"condition", DataConditionText(e.condition)}};
     if (!e.extra.empty()) j["extra"] = e.extra;
     return j;
 }
@@ -108,10 +118,10 @@ void PrintScanText(const ScanReport& r) {
         auto it = byNode.find(node);
         if (it != byNode.end())
             for (const FoundEntry* e : it->second)
-                std::printf("%s  %-6s %s  [%s, %s, modified %s, created %s, accessed %s%s]\n", indent.c_str(),
+                std::printf("%s  %-6s %s  [%s, %s, modified %s, created %s, accessed %s%s%s]\n", indent.c_str(),
                             e->id.c_str(), Printable(e->name).c_str(), e->sizeText.c_str(), e->attributes.c_str(),
                             e->modified.c_str(), e->created.c_str(), e->accessed.c_str(),
-                            e->deleted ? ", deleted" : "");
+                            e->deleted ? ", deleted" : "", ConditionSuffix(e->condition));
         const auto& kids = node->children();
         for (size_t i = kids.size(); i-- > 0;) stack.push_back({kids[i].get(), depth + 1});
     }

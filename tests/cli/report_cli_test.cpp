@@ -33,6 +33,7 @@ struct ReportCase {
     const char* kind;
     const char* engine;
     int partition = 0;
+    bool someOverwritten = false;  // live files took clusters of some found files
 };
 
 class ReportCli : public ::testing::TestWithParam<ReportCase> {};
@@ -59,10 +60,16 @@ TEST_P(ReportCli, EveryHashAndRunMatchesTheWrittenFiles) {
     EXPECT_LE(report["started"].get<std::string>(), report["finished"].get<std::string>());
 
     std::set<std::string> listed;
-    int checkedRuns = 0;
+    int checkedRuns = 0, overwritten = 0;
     ASSERT_FALSE(report["files"].empty());
     for (const auto& f : report["files"]) {
-        const std::string status = f["status"];
+        const std::string status = f["status"], condition = f["condition"];
+        if (condition == "overwritten" || condition == "partly overwritten") {
+            ++overwritten;
+            if (status != "skipped") EXPECT_EQ(status, "overwritten") << f["path"];
+        } else {
+            EXPECT_EQ(condition, "intact") << f["path"];
+        }
         if (status == "skipped") continue;
         const std::string onDisk = f.value("keptAs", f["path"].get<std::string>());
         listed.insert(onDisk);
@@ -91,6 +98,7 @@ TEST_P(ReportCli, EveryHashAndRunMatchesTheWrittenFiles) {
         }
     }
     EXPECT_GT(checkedRuns, 0);
+    EXPECT_EQ(overwritten > 0, c.someOverwritten);
     // Nothing was written that the report does not list.
     for (const auto& e : fs::recursive_directory_iterator(to)) {
         if (e.is_regular_file()) {
@@ -102,7 +110,8 @@ TEST_P(ReportCli, EveryHashAndRunMatchesTheWrittenFiles) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, ReportCli,
                          ::testing::Values(ReportCase{"ntfs-deleted.img", "deleted", "NTFS"},
                                            ReportCase{"ntfs-formatted.img", "formatted", "NTFS"},
-                                           ReportCase{"fat-fragment.img", "deleted", "FAT"},
+                                           ReportCase{"fat-fragment.img", "deleted", "FAT", 0, true},
+                                           ReportCase{"ntfs-overwritten.img", "deleted", "NTFS", 0, true},
                                            ReportCase{"fat-fat32.img", "deleted", "FAT32"},
                                            // Runs are the drive's bytes, not the partition's.
                                            ReportCase{"sector-4k.img", "deleted", "NTFS", 1}));
