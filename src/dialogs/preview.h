@@ -49,6 +49,10 @@ struct PlacedRect {
 };
 
 inline constexpr int kThumbnailSize = 90;
+// The progress dialog's title while thumbnails are made, and the notice of a
+// preview with no row selected.
+inline constexpr const char* kThumbnailTitle = "Viewing icon...";
+inline constexpr const char* kSelectFileToPreviewText = "Please select a file to preview.";
 inline constexpr uint32_t kThumbnailFrameColour = 0xC0C0C0;
 // The shell icon of a non-picture sits here in its cell.
 inline constexpr PlacedRect kThumbnailIconPlace{22, 24, 0, 0};

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <deque>
 
+#include "dialogs/preview.h"
 #include "platform/codepage.h"
 #include "platform/time_util.h"
 
@@ -70,6 +71,52 @@ int CompareFatRecords(const FatFoundFile& a, const FatFoundFile& b, int column, 
 FatPageModel::FatPageModel(int mode, FatKind kind) : mode_(mode), kind_(kind) {
     filter_.date = TodayDosDate();
     nextDescending_.fill(true);
+}
+
+void FatPageModel::restart(int mode) {
+    mode_ = mode;
+    tree_.clear();
+    selectedFolder_ = nullptr;
+    rows_.clear();
+    ++listGeneration_;
+    sortColumn_ = -1;
+    sortDescending_ = false;
+    nextDescending_.fill(true);
+    folderTotals_ = {};
+    selectionTotals_ = {};
+    selectionStale_ = false;
+    viewMode_ = FatViewMode::Details;
+}
+
+size_t FatPageModel::dumpBytes() const { return kFatDumpBytes; }
+
+std::string FatPageModel::summaryText(int line) const {
+    return line == 0 ? folderTotalsText() : selectionTotalsText();
+}
+
+FileTicks FatPageModel::ownTicks(const FolderNode& node) const {
+    FileTicks t;
+    if (const auto* files = node.dataAs<FatFolderFiles>())
+        for (const auto& r : files->files) {
+            ++t.files;
+            if (r->selected) ++t.ticked;
+        }
+    return t;
+}
+
+std::string FatPageModel::rowName(size_t row) const {
+    const FatFoundFile* r = rowRecord(row);
+    return r ? r->nameText() : std::string();
+}
+
+uint64_t FatPageModel::rowSize(size_t row) const {
+    const FatFoundFile* r = rowRecord(row);
+    return r ? r->size : 0;
+}
+
+bool FatPageModel::rowDeleted(size_t row) const {
+    const FatFoundFile* r = rowRecord(row);
+    return r && (r->deleted || r->inDeletedFolder);
 }
 
 const char* FatPageModel::scanTitle() const {
@@ -200,9 +247,11 @@ bool HasCheckedChild(const FolderNode* node) {
 
 }  // namespace
 
-void FatPageModel::setRowChecked(size_t row, bool on) {
+bool FatPageModel::setRowChecked(size_t row, bool on) {
     FatFoundFile* r = rowRecord(row);
-    if (r) setFileChecked(selectedFolder_, r, on);
+    if (!r || !selectedFolder_) return false;
+    setFileChecked(selectedFolder_, r, on);
+    return true;
 }
 
 void FatPageModel::setFileChecked(FolderNode* node, FatFoundFile* record, bool on) {

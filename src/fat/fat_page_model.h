@@ -15,6 +15,7 @@
 #include "dialogs/destination.h"
 #include "dialogs/filter_criteria.h"
 #include "dialogs/result_list.h"
+#include "dialogs/result_page_model.h"
 #include "dialogs/folder_tree.h"
 #include "fat/fat_records.h"
 #include "fat/fat_scan.h"
@@ -40,14 +41,11 @@ inline constexpr const auto& kFatColumns = kResultColumns;
 inline constexpr int kFatPageModeDeleted = 10000;
 inline constexpr int kFatPageModeFormatted = 10002;
 
-// Menu command ids of the two view modes.
-enum class FatViewMode : int { Thumbnails = 32773, Details = 32774 };
+using FatViewMode = ResultViewMode;
 
 inline constexpr const char* kFatScanDeletedTitle = "Scanning Deleted Files ...";
 inline constexpr const char* kFatScanFormattedTitle = "Scanning Formated Drive ...";
 inline constexpr const char* kFatRecoveryTitle = "Recoverying Deleted Files ...";
-inline constexpr const char* kFatThumbnailTitle = "Viewing icon...";
-inline constexpr const char* kSelectFileToPreviewText = "Please select a file to preview.";
 
 // Size column: "%d Byte" below 1024, else "%.2f KB", or "%.2f MB" once the
 // KB figure exceeds 1024.
@@ -74,19 +72,33 @@ struct FatTotals {
     uint64_t bytes = 0;
 };
 
-class FatPageModel {
+class FatPageModel final : public ResultPageModel {
 public:
     // mode: kModeDeleted (10000) or kModeFormatted (10002).
     explicit FatPageModel(int mode = kFatPageModeDeleted, FatKind kind = FatKind::Fat32);
 
     int mode() const { return mode_; }
     FatKind kind() const { return kind_; }
+    // A fresh page for another scan in mode; the page filter and its switch stay.
+    void restart(int mode);
     // The progress dialog's title for this page's scan.
-    const char* scanTitle() const;
+    const char* scanTitle() const override;
+    const char* nothingCheckedText() const override { return kCheckFilesText; }
+    const char* recoveryTitle() const override { return kFatRecoveryTitle; }
+    size_t dumpBytes() const override;
+    // Line 0 holds the folder totals, line 1 the selection totals.
+    std::string summaryText(int line) const override;
+    const char* summaryCaption(int line) const override { return line == 0 ? "FOLDER" : "CHECKED"; }
+    uint64_t foundFiles() const override { return CountBelow(tree_.root()).files; }
+    void setListener(ResultPageListener*) override {}
+    void setTypeNamer(std::function<std::string(const std::string&)> namer) override {
+        setTypeNameProvider(std::move(namer));
+    }
 
     // The scan fills this tree (root, folders with FatFolderFiles payloads).
-    FolderTree& tree() { return tree_; }
-    const FolderTree& tree() const { return tree_; }
+    FolderTree& tree() override { return tree_; }
+    const FolderTree& tree() const override { return tree_; }
+    FileTicks ownTicks(const FolderNode& node) const override;
     // The scan's inputs from the application state: path filter, mask text
     // chosen by the file-type group, the sector range relative to the
     // partition start (0/0 when the state holds no range).
@@ -100,50 +112,53 @@ public:
     // Browsing. Selecting a folder switches to Details and lists its records
     // that pass the page filter (all of them while the switch is off), in
     // found order; the folder totals count every record of it and below.
-    void selectFolder(FolderNode* node);
-    FolderNode* selectedFolder() const { return selectedFolder_; }
-    size_t rowCount() const { return rows_.size(); }
+    void selectFolder(FolderNode* node) override;
+    FolderNode* selectedFolder() const override { return selectedFolder_; }
+    size_t rowCount() const override { return rows_.size(); }
     FatFoundFile* rowRecord(size_t row) const { return row < rows_.size() ? rows_[row].record : nullptr; }
-    std::string cellText(size_t row, int column) const;
-    bool rowChecked(size_t row) const;
+    std::string cellText(size_t row, int column) const override;
+    std::string rowName(size_t row) const override;
+    uint64_t rowSize(size_t row) const override;
+    bool rowDeleted(size_t row) const override;
+    bool rowChecked(size_t row) const override;
     // What the current allocation left of the row's data (a view greys
     // overwritten rows); Unknown past the last row.
-    DataCondition rowCondition(size_t row) const;
+    DataCondition rowCondition(size_t row) const override;
     // The row's index in the list as built, which is also its thumbnail's
     // index: sorting moves rows, not their images.
-    size_t rowImageIndex(size_t row) const { return row < rows_.size() ? rows_[row].listIndex : 0; }
+    size_t rowImageIndex(size_t row) const override { return row < rows_.size() ? rows_[row].listIndex : 0; }
     // The row that shows record, or rowCount() when it is not listed.
     size_t rowOf(const FatFoundFile* record) const;
 
     // Page filter and its switch. The filter's date starts as today.
-    FilterCriteria& pageFilter() { return filter_; }
+    FilterCriteria& pageFilter() override { return filter_; }
     const FilterCriteria& pageFilter() const { return filter_; }
-    bool filterEnabled() const { return filterOn_; }
+    bool filterEnabled() const override { return filterOn_; }
     // The Filter button follows the switch.
     bool filterButtonEnabled() const { return filterOn_; }
     // Turning the switch rebuilds the list when any criterion is set; true
     // when it did.
-    bool setFilterEnabled(bool on);
+    bool setFilterEnabled(bool on) override;
     // After the search dialog's OK on pageFilter(): rebuilds the list.
-    void filterEdited();
+    void filterEdited() override;
     bool passesFilter(const FatFoundFile& record) const;
 
     // Sorting. A header click sorts by that column; each column keeps its own
     // direction, the first click descending, later clicks alternating.
-    void sortByHeader(int column);
+    void sortByHeader(int column) override;
     void sort(int column, bool descending);
     int sortColumn() const { return sortColumn_; }  // -1 while in found order
-    bool sortDescending() const { return sortDescending_; }
+    bool sortDescending() const override { return sortDescending_; }
 
     // Check propagation. A list check box: the record's selected, its folder
     // checked (or unchecked when nothing of it stays ticked), then upwards.
-    void setRowChecked(size_t row, bool on);
+    bool setRowChecked(size_t row, bool on) override;
     // The same for a record of any folder (the CLI ticks by id).
     void setFileChecked(FolderNode* node, FatFoundFile* record, bool on);
     // A tree check box: the state goes down through the subtree (folders and
     // records), then upwards: on checks every ancestor; off unchecks each
     // ancestor that holds neither a checked child nor a selected record.
-    void setFolderChecked(FolderNode* node, bool on);
+    void setFolderChecked(FolderNode* node, bool on) override;
     void checkAll(bool on);
 
     FatTotals folderTotals() const { return folderTotals_; }
@@ -160,13 +175,13 @@ public:
 
     // View mode. Choosing Thumbnails answers whether the thumbnail run must
     // be made: only when the list was rebuilt since the last run.
-    FatViewMode viewMode() const { return viewMode_; }
-    bool setViewMode(FatViewMode mode);
-    void thumbnailsMade() { thumbnailsFor_ = listGeneration_; }
+    FatViewMode viewMode() const override { return viewMode_; }
+    bool setViewMode(FatViewMode mode) override;
+    void thumbnailsMade() override { thumbnailsFor_ = listGeneration_; }
     bool thumbnailsCurrent() const { return thumbnailsFor_ == listGeneration_; }
 
     // Recovery button: nothing to do unless the root is checked.
-    bool canRecover() const;
+    bool canRecover() const override;
     // The whole rule, with the page's messages: nothing checked, or a
     // destination on the scanned volume (letter or device identity).
     DestinationCheck checkDestination(const std::string& destination, const PartitionRecord& scanned) const;

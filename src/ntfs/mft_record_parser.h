@@ -12,6 +12,7 @@
 // value offset. Non-resident: 0x10 first VCN, 0x18 last VCN, 0x20 run-list
 // offset, 0x22 compression unit (log2 clusters), 0x28 allocated, 0x30 real,
 // 0x38 initialized size.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -180,7 +181,9 @@ ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t
                          const std::function<ErrorCode(uint64_t)>* hole = nullptr);
 // The same for the first out.size() bytes, read straight into out (large
 // requests, no staging copy); after a failed read the rest of out is zeros.
+// keepGoing, when given, is tested between requests: 1223 once it is false.
 ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
-                             const NtfsDataStream& stream, MutableByteSpan out);
+                             const NtfsDataStream& stream, MutableByteSpan out,
+                             const std::atomic<bool>* keepGoing = nullptr);
 
 }  // namespace vantor

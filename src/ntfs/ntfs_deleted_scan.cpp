@@ -251,7 +251,8 @@ int CNtfsVolume::ScanDeletedRecords() {
     std::vector<std::byte> boot(512);
     if (CheckBootSector(boot) == kSuccess) {
         NtfsVolumeAccess::takeGeometry(*this, boot);
-        if (ErrorCode rc = LoadMft(mftLcn_)) return static_cast<int>(rc);
+        // A stop while the MFT loads ends the scan as a stop does later on.
+        if (ErrorCode rc = LoadMft(mftLcn_, &m_bRunning)) return rc == kErrCancelled ? 0 : static_cast<int>(rc);
     }
     if (imageCount() != 1) return -1;
     impl_->currentImage = 0;

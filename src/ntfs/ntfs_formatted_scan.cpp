@@ -49,7 +49,8 @@ int CNtfsVolume::ScanFormatted() {
     bool haveMft = false;
     if (CheckBootSector(boot) == kSuccess) {
         NtfsVolumeAccess::takeGeometry(*this, boot);
-        if (ErrorCode rc = LoadMft(mftLcn_)) return static_cast<int>(rc);
+        // A stop while the MFT loads ends the scan as a stop does later on.
+        if (ErrorCode rc = LoadMft(mftLcn_, &m_bRunning)) return rc == kErrCancelled ? 0 : static_cast<int>(rc);
         {
             std::lock_guard lock(lock_);
             impl_->currentImage = impl_->images.size() - 1;

@@ -94,6 +94,54 @@ NtfsPageModel::NtfsPageModel() : typeNamer_(NtfsDefaultTypeText) {
     filter_.date = TodayDosDate();
 }
 
+void NtfsPageModel::setListener(ResultPageListener* listener) {
+    listener_ = listener;
+    ntfsListener_ = dynamic_cast<NtfsPageListener*>(listener);
+}
+
+void NtfsPageModel::tellChecked() {
+    if (ntfsListener_) ntfsListener_->checkedTotalsChanged(checkedTotals_);
+    else if (listener_) listener_->totalsChanged();
+}
+
+void NtfsPageModel::tellAll() {
+    if (ntfsListener_) ntfsListener_->allTotalsChanged(allTotals_);
+    else if (listener_) listener_->totalsChanged();
+}
+
+void NtfsPageModel::tellList() {
+    if (ntfsListener_) ntfsListener_->listTotalsChanged(listTotals_);
+    else if (listener_) listener_->totalsChanged();
+}
+
+void NtfsPageModel::setScanKind(int mode) {
+    scanTitle_ = mode == kNtfsPageModeFormatted ? kNtfsScanFormattedTitle : kNtfsScanDeletedTitle;
+}
+
+FileTicks NtfsPageModel::ownTicks(const FolderNode& node) const {
+    const NtfsNodeData* data = nodeData(&node);
+    if (!data) return {};
+    return {data->items.size(), data->checkedItems};
+}
+
+std::string NtfsPageModel::cellText(size_t row, int column) const {
+    if (row >= rows_.size() || column < 0 || static_cast<size_t>(column) >= kNtfsColumnCount) return {};
+    return cellText(*rows_[row].item, static_cast<NtfsColumn>(column));
+}
+
+std::string NtfsPageModel::rowName(size_t row) const {
+    return row < rows_.size() ? ItemName(*rows_[row].item) : std::string();
+}
+
+uint64_t NtfsPageModel::rowSize(size_t row) const { return row < rows_.size() ? ItemSize(*rows_[row].item) : 0; }
+
+bool NtfsPageModel::rowDeleted(size_t row) const { return row < rows_.size() && rows_[row].item->isDeleted(); }
+
+void NtfsPageModel::sortByHeader(int column) {
+    if (column < 0 || static_cast<size_t>(column) >= kNtfsColumnCount) return;
+    clickColumn(static_cast<NtfsColumn>(column));
+}
+
 void NtfsPageModel::setTypeNamer(std::function<std::string(const std::string&)> namer) {
     typeNamer_ = namer ? std::move(namer) : NtfsDefaultTypeText;
 }
@@ -111,11 +159,9 @@ void NtfsPageModel::begin(char driveLetter) {
     checkedTotals_ = {};
     listTotals_ = {};
     nextDescending_ = {};
-    if (listener_) {
-        listener_->rowsReset();
-        listener_->allTotalsChanged(allTotals_);
-        listener_->checkedTotalsChanged(checkedTotals_);
-    }
+    if (listener_) listener_->rowsReset();
+    tellAll();
+    tellChecked();
 }
 
 void NtfsPageModel::finishScan() {
@@ -176,7 +222,7 @@ FolderNode* NtfsPageModel::placeItem(NtfsFoundItem& item, uint32_t index) {
 
     allTotals_.count++;
     allTotals_.bytes += ItemSize(item);
-    if (listener_) listener_->allTotalsChanged(allTotals_);
+    tellAll();
     // Items come unticked from a scan; one that is not is ticked properly.
     if (ItemSelected(item)) {
         SetItemSelected(item, false);
@@ -216,10 +262,8 @@ void NtfsPageModel::refillList() {
             listTotals_.bytes += ItemSize(*it);
         }
     }
-    if (listener_) {
-        listener_->rowsReset();
-        listener_->listTotalsChanged(listTotals_);
-    }
+    if (listener_) listener_->rowsReset();
+    tellList();
 }
 
 std::string NtfsPageModel::cellText(const NtfsFoundItem& it, NtfsColumn column) const {
@@ -251,7 +295,7 @@ DataCondition NtfsPageModel::rowCondition(size_t row) const {
 
 bool NtfsPageModel::setViewMode(NtfsViewMode mode) {
     viewMode_ = mode;
-    return mode == NtfsViewMode::Icons && !rows_.empty();
+    return mode == NtfsViewMode::Thumbnails && !rows_.empty();
 }
 
 void NtfsPageModel::setPageFilter(const FilterCriteria& criteria) {
@@ -259,9 +303,10 @@ void NtfsPageModel::setPageFilter(const FilterCriteria& criteria) {
     refillList();
 }
 
-void NtfsPageModel::setFilterEnabled(bool on) {
+bool NtfsPageModel::setFilterEnabled(bool on) {
     filterOn_ = on;
     refillList();
+    return true;
 }
 
 bool NtfsPageModel::passesPageFilter(const NtfsFoundItem& it) const {
@@ -350,10 +395,8 @@ bool NtfsPageModel::setItemChecked(uint32_t index, bool on) {
 void NtfsPageModel::checkAll(bool on) { setNodeChecked(tree_.root(), on); }
 
 void NtfsPageModel::checksDone() {
-    if (listener_) {
-        listener_->checksChanged();
-        listener_->checkedTotalsChanged(checkedTotals_);
-    }
+    if (listener_) listener_->checksChanged();
+    tellChecked();
 }
 
 std::vector<NtfsFoundItem*> NtfsPageModel::collectSelection() const {
@@ -406,6 +449,7 @@ void NtfsPageModel::sortRows(NtfsColumn column, bool ascending) {
         return ascending ? cmp < 0 : cmp > 0;
     };
     std::stable_sort(rows_.begin(), rows_.end(), less);
+    sortAscending_ = ascending;
     if (listener_) listener_->rowsReset();
 }
 

@@ -18,6 +18,7 @@
 
 #include "dialogs/filter_criteria.h"
 #include "dialogs/result_list.h"
+#include "dialogs/result_page_model.h"
 #include "dialogs/folder_tree.h"
 #include "dialogs/preview.h"
 #include "ntfs/ntfs_found_item.h"
@@ -31,10 +32,9 @@ inline constexpr int kNtfsPageModeFormatted = 10002;
 
 inline constexpr const char* kNtfsScanDeletedTitle = "Scanning Deleted Files ...";
 inline constexpr const char* kNtfsScanFormattedTitle = "Scanning Formated Drive ...";
-inline constexpr const char* kNtfsThumbnailTitle = "Viewing icon...";
 
-// The "View Mode" menu's two entries.
-enum class NtfsViewMode { Details, Icons };
+// The "View Mode" menu's two entries: the details (report) and icon view.
+using NtfsViewMode = ResultViewMode;
 
 // Tree images: the root, then the closed and open folder.
 inline constexpr int kNtfsRootImage = 0;
@@ -77,20 +77,15 @@ struct NtfsListRow {
     size_t imageIndex = 0;
 };
 
-// What the page's window messages carry, as calls. Every method has an
-// empty default so a view overrides only what it repaints.
-class NtfsPageListener {
+// What the page's window messages carry, as calls. Every method has a
+// default so a view overrides only what it repaints; a view that knows no
+// NTFS totals hears totalsChanged(). nodeAdded: a folder node was appended
+// below its parent; rowsReset: the list was refilled or re-sorted.
+class NtfsPageListener : public ResultPageListener {
 public:
-    virtual ~NtfsPageListener() = default;
-    virtual void checkedTotalsChanged(const NtfsTotals&) {}  // 0x402
-    virtual void allTotalsChanged(const NtfsTotals&) {}      // 0x403
-    virtual void listTotalsChanged(const NtfsTotals&) {}     // 0x404
-    // A folder node was appended below its parent.
-    virtual void nodeAdded(FolderNode&) {}
-    // The list was refilled or re-sorted.
-    virtual void rowsReset() {}
-    // Check marks changed somewhere in the tree or the list.
-    virtual void checksChanged() {}
+    virtual void checkedTotalsChanged(const NtfsTotals&) { totalsChanged(); }  // 0x402
+    virtual void allTotalsChanged(const NtfsTotals&) { totalsChanged(); }      // 0x403
+    virtual void listTotalsChanged(const NtfsTotals&) { totalsChanged(); }     // 0x404
 };
 
 // Column and summary texts.
@@ -115,15 +110,28 @@ struct NtfsPreview {
 // Reads the item through the volume (decompressing compressed files).
 ErrorCode LoadNtfsPreview(CNtfsVolume& volume, const NtfsFoundItem& item, NtfsPreview& out);
 
-class NtfsPageModel : public NtfsItemSink {
+class NtfsPageModel final : public NtfsItemSink, public ResultPageModel {
 public:
     NtfsPageModel();
     NtfsPageModel(const NtfsPageModel&) = delete;
     NtfsPageModel& operator=(const NtfsPageModel&) = delete;
 
-    void setListener(NtfsPageListener* listener) { listener_ = listener; }
+    void setListener(ResultPageListener* listener) override;
     // The GUI passes the shell's type names; sorting by Type uses them too.
-    void setTypeNamer(std::function<std::string(const std::string&)> namer);
+    void setTypeNamer(std::function<std::string(const std::string&)> namer) override;
+
+    // The page's texts and rules as the shared view asks for them: line 0
+    // counts every found file, line 1 the ticked ones.
+    const char* scanTitle() const override { return scanTitle_; }
+    void setScanKind(int mode);
+    const char* nothingCheckedText() const override { return kNtfsNothingSelectedText; }
+    const char* recoveryTitle() const override { return kNtfsRecoveryTitle; }
+    size_t dumpBytes() const override { return kNtfsDumpBytes; }
+    std::string summaryText(int line) const override {
+        return line == 0 ? allSummaryText() : checkedSummaryText();
+    }
+    const char* summaryCaption(int line) const override { return line == 0 ? "FOUND" : "CHECKED"; }
+    uint64_t foundFiles() const override { return allTotals_.count; }
 
     // Start of a scan: a fresh tree with the root "NTFS - Logical Disk (%c:)".
     void begin(char driveLetter);
@@ -136,8 +144,9 @@ public:
     // Returns the node the item was listed in, or null (a folder, a repeat).
     FolderNode* placeItem(NtfsFoundItem& item, uint32_t index);
 
-    const FolderTree& tree() const { return tree_; }
-    FolderTree& tree() { return tree_; }
+    const FolderTree& tree() const override { return tree_; }
+    FolderTree& tree() override { return tree_; }
+    FileTicks ownTicks(const FolderNode& node) const override;
     FolderNode* root() const { return tree_.root(); }
     NtfsFoundItem* item(uint32_t index) const;
     // One past the highest foundItems index delivered so far.
@@ -149,34 +158,47 @@ public:
     // The list.
     void selectNode(FolderNode* node);  // refills the list (0x404)
     FolderNode* selectedNode() const { return tree_.selected(); }
+    void selectFolder(FolderNode* node) override { selectNode(node); }
+    FolderNode* selectedFolder() const override { return tree_.selected(); }
+    size_t rowCount() const override { return rows_.size(); }
+    std::string cellText(size_t row, int column) const override;
+    std::string rowName(size_t row) const override;
+    uint64_t rowSize(size_t row) const override;
+    bool rowDeleted(size_t row) const override;
+    size_t rowImageIndex(size_t row) const override { return row < rows_.size() ? rows_[row].imageIndex : 0; }
+    NtfsFoundItem* rowItem(size_t row) const { return row < rows_.size() ? rows_[row].item : nullptr; }
     void refillList();
     const std::vector<NtfsListRow>& rows() const { return rows_; }
     std::string cellText(const NtfsFoundItem& item, NtfsColumn column) const;
     std::array<std::string, kNtfsColumnCount> rowTexts(const NtfsFoundItem& item) const;
-    bool rowChecked(size_t row) const;
+    bool rowChecked(size_t row) const override;
     // What the current allocation left of the row's data (a view greys
     // overwritten rows); Unknown past the last row.
-    DataCondition rowCondition(size_t row) const;
+    DataCondition rowCondition(size_t row) const override;
     NtfsTotals listTotals() const { return listTotals_; }
 
     // View mode. True when switching to icons needs a thumbnail run (the
     // list has rows to render); otherwise each row shows its own index.
-    NtfsViewMode viewMode() const { return viewMode_; }
-    bool setViewMode(NtfsViewMode mode);
+    NtfsViewMode viewMode() const override { return viewMode_; }
+    bool setViewMode(NtfsViewMode mode) override;
 
     // The page filter and its switch; changing either refills the list.
     const FilterCriteria& pageFilter() const { return filter_; }
-    FilterCriteria& pageFilter() { return filter_; }
+    FilterCriteria& pageFilter() override { return filter_; }
     void setPageFilter(const FilterCriteria& criteria);
-    void setFilterEnabled(bool on);
-    bool filterEnabled() const { return filterOn_; }
+    // Refills the list: always true.
+    bool setFilterEnabled(bool on) override;
+    void filterEdited() override { refillList(); }
+    bool filterEnabled() const override { return filterOn_; }
     // "Filter" stays disabled until its check box is ticked.
     bool filterButtonEnabled() const { return filterOn_; }
     bool passesPageFilter(const NtfsFoundItem& item) const;
 
     // Check marks.
     void setNodeChecked(FolderNode* node, bool on);
-    bool setRowChecked(size_t row, bool on);
+    void setFolderChecked(FolderNode* node, bool on) override { setNodeChecked(node, on); }
+    bool setRowChecked(size_t row, bool on) override;
+    bool canRecover() const override { return checkedTotals_.count > 0; }
     // A list-row tick for any item, wherever it is listed.
     bool setItemChecked(uint32_t index, bool on);
     void checkAll(bool on);
@@ -192,6 +214,8 @@ public:
     // A header click: sorts by that column, ascending first, then alternating.
     void clickColumn(NtfsColumn column);
     void sortRows(NtfsColumn column, bool ascending);
+    void sortByHeader(int column) override;
+    bool sortDescending() const override { return !sortAscending_; }
 
     // Node texts below the root joined by "/"; "" for the root.
     static std::string folderPath(const FolderNode* node);
@@ -212,12 +236,18 @@ private:
     FilterCriteria filter_;
     bool filterOn_ = false;
     NtfsViewMode viewMode_ = NtfsViewMode::Details;
+    bool sortAscending_ = true;
+    const char* scanTitle_ = kNtfsScanDeletedTitle;
     NtfsTotals allTotals_;
     NtfsTotals checkedTotals_;
     NtfsTotals listTotals_;
     std::array<bool, kNtfsColumnCount> nextDescending_{};
     std::function<std::string(const std::string&)> typeNamer_;
-    NtfsPageListener* listener_ = nullptr;
+    ResultPageListener* listener_ = nullptr;
+    NtfsPageListener* ntfsListener_ = nullptr;  // listener_, when it hears NTFS totals
+    void tellChecked();
+    void tellAll();
+    void tellList();
 };
 
 }  // namespace vantor

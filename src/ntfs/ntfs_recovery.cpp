@@ -80,17 +80,19 @@ void CNtfsVolume::ClearSelection() {
     impl_->selected.clear();
 }
 
+bool CNtfsVolume::OnScannedVolume(const std::string& destination, char scannedLetter) const {
+    if (DestinationOnDriveLetter(destination, scannedLetter)) return true;
+    if (devicePath_.empty()) return false;
+    const NtfsVolumeExtent extent = scannedExtent();
+    return SameFileSystemDevice(destination, extent.path, extent.startByte, extent.lengthBytes);
+}
+
 bool CNtfsVolume::StartRecovery(const std::string& destination, char scannedLetter, UserPrompt& prompt) {
     if (selection_.empty()) {
         prompt.message(kNtfsNothingSelectedText, kNoticeCaption, MessageIcon::Information);
         return false;
     }
-    bool sameVolume = DestinationOnDriveLetter(destination, scannedLetter);
-    if (!sameVolume && !devicePath_.empty()) {
-        const NtfsVolumeExtent extent = scannedExtent();
-        sameVolume = SameFileSystemDevice(destination, extent.path, extent.startByte, extent.lengthBytes);
-    }
-    if (sameVolume) {
+    if (OnScannedVolume(destination, scannedLetter)) {
         prompt.message(kNtfsOtherDriveText, kNoticeCaption, MessageIcon::Information);
         return false;
     }

@@ -97,7 +97,8 @@ public:
     ErrorCode CheckBootSector(MutableByteSpan buffer);
     // Loads the whole $MFT (record 0's $DATA) as a new image. 0, 12 (no
     // device), 87 (bad geometry), 1200 (record 0 is not $MFT) or a read error.
-    ErrorCode LoadMft(uint64_t mftLcn);
+    // The scans pass their m_bRunning: a stop while the MFT loads gives 1223.
+    ErrorCode LoadMft(uint64_t mftLcn, const std::atomic<bool>* keepGoing = nullptr);
     // Frees images and items, closes the device, empties the selection.
     void Reset();
 
@@ -147,6 +148,8 @@ public:
     // to recover!" (Notice), a destination on the scanned volume (its drive
     // letter, or the same device) "Select anoter drive folder."; true = go.
     bool StartRecovery(const std::string& destination, char scannedLetter, UserPrompt& prompt);
+    // The destination rule alone: its drive letter, or the same device.
+    bool OnScannedVolume(const std::string& destination, char scannedLetter) const;
     // Writes every selected item below destination, rebuilding its folders,
     // asking before replacing files; shows the failure summary once at the
     // end (Notice). Runs while keepGoing is set; Cancel clears it.

@@ -22,8 +22,9 @@ class StreamReader {
 public:
     StreamReader(BlockDevice& device, uint64_t base, uint32_t cs, const NtfsDataStream& s,
                  const std::function<ErrorCode(ByteSpan)>* sink, MutableByteSpan target,
-                 const std::function<ErrorCode(uint64_t)>* hole = nullptr)
-        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink), hole_(hole), target_(target) {}
+                 const std::function<ErrorCode(uint64_t)>* hole = nullptr, const std::atomic<bool>* keepGoing = nullptr)
+        : device_(device), base_(base), cs_(cs), stream_(s), sink_(sink), hole_(hole), target_(target),
+          keepGoing_(keepGoing) {}
 
     ErrorCode plain(uint64_t length) {
         uint64_t produced = 0;
@@ -139,6 +140,7 @@ private:
     ErrorCode copy(uint64_t pos, uint64_t n) {
         if (sink_ == nullptr) {
             while (n > 0) {
+                if (keepGoing_ && !keepGoing_->load()) return kErrCancelled;
                 const size_t step = static_cast<size_t>(std::min(n, kDirectChunk));
                 if (ErrorCode rc = device_.readAt(pos, target_.subspan(at_, step))) return rc;
                 at_ += step;
@@ -167,6 +169,7 @@ private:
     const std::function<ErrorCode(ByteSpan)>* sink_;
     const std::function<ErrorCode(uint64_t)>* hole_;
     MutableByteSpan target_;
+    const std::atomic<bool>* keepGoing_;
     size_t at_ = 0;
     std::vector<std::byte> buf_;
     std::vector<std::byte> zeroBuf_;
@@ -197,12 +200,13 @@ ErrorCode ReadNtfsStream(BlockDevice& device, uint64_t partitionOffset, uint32_t
 }
 
 ErrorCode ReadNtfsStreamInto(BlockDevice& device, uint64_t partitionOffset, uint32_t clusterSize,
-                             const NtfsDataStream& stream, MutableByteSpan out) {
+                             const NtfsDataStream& stream, MutableByteSpan out,
+                             const std::atomic<bool>* keepGoing) {
     if (clusterSize == 0) {
         std::fill(out.begin(), out.end(), std::byte{0});
         return kErrInvalidParameter;
     }
-    StreamReader reader(device, partitionOffset, clusterSize, stream, nullptr, out);
+    StreamReader reader(device, partitionOffset, clusterSize, stream, nullptr, out, nullptr, keepGoing);
     const ErrorCode rc = Read(reader, clusterSize, stream, out.size());
     // After a failed read the rest is zeros, never what the buffer held.
     reader.zeroRest();

@@ -102,7 +102,7 @@ uint64_t NtfsVolumeAccess::volumeBytes(const CNtfsVolume& v) {
     return bytes;
 }
 
-ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
+ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn, const std::atomic<bool>* keepGoing) {
     if (!device_) return kErrNoImage;
     CMftRecordParser parser;
     const uint64_t base = NtfsVolumeAccess::partitionOffset(*this);
@@ -144,7 +144,8 @@ ErrorCode CNtfsVolume::LoadMft(uint64_t mftLcn) {
     if (stream.resident) {
         std::copy_n(stream.residentValue.begin(), image.bytes.size(), image.bytes.begin());
     } else if (stream.present) {
-        rc = ReadNtfsStreamInto(*device_, base, clusterSize_, stream, image.bytes);
+        rc = ReadNtfsStreamInto(*device_, base, clusterSize_, stream, image.bytes, keepGoing);
+        if (rc == kErrCancelled) return rc;
         if (rc != kSuccess && rc != kErrHandleEof) return rc;
     }
     image.recordCount = static_cast<uint32_t>(std::min<uint64_t>(image.bytes.size() / recordSize_, 0xFFFFFFFFu));

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "dialogs/data_condition.h"
+#include "dialogs/destination.h"
 #include "dialogs/filter_criteria.h"
 #include "dialogs/folder_tree.h"
 #include "dialogs/recovered_file.h"
+#include "dialogs/result_page_model.h"
 #include "dialogs/user_prompt.h"
 #include "disk/partition_record.h"
 #include "platform/error_codes.h"
@@ -119,7 +121,31 @@ public:
     void setHashWritten(bool on) { hashWritten_ = on; }
     bool hashWritten() const { return hashWritten_; }
 
+    // What a result-page view needs beyond the front ends' calls.
+    // The page model the view draws; the same object for the session's life.
+    virtual ResultPageModel* pageModel() { return nullptr; }
+    // The Recovery button's rule for a destination: Ok, or SameVolume.
+    virtual DestinationCheck checkDestination(const std::string&) { return DestinationCheck::SameVolume; }
+    // At most maxBytes of the data of the model's list row, read as the
+    // recovery reads it (decompressed, sparse parts as zeros).
+    virtual ErrorCode readRow(size_t, uint64_t, std::vector<std::byte>& out) {
+        out.clear();
+        return kErrNotSupported;
+    }
+    // Runs a call on the thread that owns the page model and waits for it.
+    // A scan hands the model's changes through it (the GUI places found items
+    // on its own thread); without one they run on the scan's thread.
+    using ModelThread = std::function<void(const std::function<void()>&)>;
+    void setModelThread(ModelThread run) { modelThread_ = std::move(run); }
+
+protected:
+    void onModelThread(const std::function<void()>& fn) {
+        if (modelThread_) modelThread_(fn);
+        else fn();
+    }
+
 private:
+    ModelThread modelThread_;
     bool hashWritten_ = false;
 };
 

@@ -35,27 +35,26 @@ std::string FatSession::engineName() const { return fatKind_ == 2 ? "FAT32" : "F
 
 ErrorCode FatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& running) {
     // A fresh page for every scan; the page filter and its switch stay.
-    auto next = std::make_unique<FatPageModel>(
-        kind == ScanKind::Formatted ? kFatPageModeFormatted : kFatPageModeDeleted, KindOf(fatKind_));
-    next->pageFilter() = model_->pageFilter();
-    if (model_->filterEnabled()) next->setFilterEnabled(true);
-    model_ = std::move(next);
+    onModelThread([&] { model_->restart(kind == ScanKind::Formatted ? kFatPageModeFormatted : kFatPageModeDeleted); });
     found_.clear();
+    lastScan_ = {};
 
     std::unique_ptr<CFatVolume> volume = OpenFatVolume(record_, fatKind_);
     // A partition the engine cannot open leaves an empty tree.
-    if (!volume || !volume->opened()) return volume ? volume->openError() : kErrNoImage;
+    if (!volume || !volume->opened()) {
+        lastScan_.error = volume ? volume->openError() : kErrNoImage;
+        return lastScan_.error;
+    }
     const FatScanOptions options =
         model_->scanOptions(state.currentRoot, state.currentFolder, state.fileTypeGroup, state.rangeStart,
                             state.rangeEnd, record_.startSector);
-    FatScanResult result = kind == ScanKind::Formatted
-                               ? ScanLostFolders(*volume, model_->tree(), &state.criteria, state.progress,
-                                                 running, options)
-                               : ScanDeleted(*volume, model_->tree(), &state.criteria, state.progress,
-                                             running, options);
-    model_->scanFinished();
+    // The tree is filled here; a view draws it only once the scan is over.
+    lastScan_ = kind == ScanKind::Formatted
+                    ? ScanLostFolders(*volume, model_->tree(), &state.criteria, state.progress, running, options)
+                    : ScanDeleted(*volume, model_->tree(), &state.criteria, state.progress, running, options);
+    onModelThread([&] { model_->scanFinished(); });
     indexRecords();
-    return result.error;
+    return lastScan_.error;
 }
 
 void FatSession::indexRecords() {
@@ -107,6 +106,19 @@ bool FatSession::setChecked(const std::string& idOrFolderPath, bool on) {
     if (!node) return false;
     model_->setFolderChecked(node, on);
     return true;
+}
+
+DestinationCheck FatSession::checkDestination(const std::string& destination) {
+    return DestinationOnScannedVolume(destination, record_) ? DestinationCheck::SameVolume : DestinationCheck::Ok;
+}
+
+ErrorCode FatSession::readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) {
+    const FatFoundFile* record = model_->rowRecord(row);
+    if (!record) {
+        out.clear();
+        return kErrInvalidParameter;
+    }
+    return readHead(*record, maxBytes, out);
 }
 
 RecoveryOutcome FatSession::recover(const std::string& destination, UserPrompt& prompt, AppState& state,

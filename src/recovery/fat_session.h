@@ -29,6 +29,11 @@ public:
     void checkAll(bool on) override { model_->checkAll(on); }
     RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
                             std::atomic<bool>& running) override;
+    ResultPageModel* pageModel() override { return model_.get(); }
+    DestinationCheck checkDestination(const std::string& destination) override;
+    ErrorCode readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) override;
+    // The last scan's result (stopped, error).
+    const FatScanResult& lastScan() const { return lastScan_; }
 
     // The page model the GUI's FAT page draws.
     FatPageModel& model() { return *model_; }
@@ -52,6 +57,7 @@ private:
     int fatKind_;
     std::unique_ptr<FatPageModel> model_;
     std::unique_ptr<CFatVolume> previewVolume_;
+    FatScanResult lastScan_;
     std::vector<Found> found_;  // tree order; the id of found_[i] is "f<i+1>"
 };
 

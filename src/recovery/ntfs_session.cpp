@@ -86,14 +86,21 @@ bool NtfsSession::openDevice() {
     return true;
 }
 
+void NtfsSession::Relay::onFoundItem(NtfsFoundItem* item, uint32_t index) {
+    session_.onModelThread([&] { session_.model_.onFoundItem(item, index); });
+}
+
 ErrorCode NtfsSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& running) {
     ids_.clear();
-    model_.begin(record_.driveLetter);  // before the items it points to go
+    onModelThread([&] {
+        model_.setScanKind(kind == ScanKind::Formatted ? kNtfsPageModeFormatted : kNtfsPageModeDeleted);
+        model_.begin(record_.driveLetter);  // before the items it points to go
+    });
     volume_.Reset();
     state.progress.reset();
 
     if (!openDevice()) {
-        model_.finishScan();
+        onModelThread([&] { model_.finishScan(); });
         return kErrNoImage;
     }
     // The chosen range is in device sectors; the volume counts from the
@@ -106,7 +113,7 @@ ErrorCode NtfsSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& r
     last = last > start ? last - start : 0;
     volume_.SetScanRange(static_cast<uint32_t>(std::min<uint64_t>(first, UINT32_MAX)),
                          static_cast<uint32_t>(std::min<uint64_t>(last, UINT32_MAX)));
-    volume_.SetSink(&model_);
+    volume_.SetSink(&relay_);
     volume_.SetProgress(&state.progress);
     volume_.SetScanCriteria(state.fileTypeGroup, state.criteria);
 
@@ -124,7 +131,7 @@ ErrorCode NtfsSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& r
         }
     }
     volume_.m_bRunning = false;
-    model_.finishScan();
+    onModelThread([&] { model_.finishScan(); });
     indexIds();
     // -1: no single MFT image, i.e. the boot sector is not NTFS.
     if (rc < 0) return kErrInvalidDrive;
@@ -186,6 +193,18 @@ bool NtfsSession::setChecked(const std::string& idOrFolderPath, bool on) {
     if (!node) return false;
     model_.setNodeChecked(node, on);
     return true;
+}
+
+DestinationCheck NtfsSession::checkDestination(const std::string& destination) {
+    return volume_.OnScannedVolume(destination, record_.driveLetter) ? DestinationCheck::SameVolume
+                                                                     : DestinationCheck::Ok;
+}
+
+ErrorCode NtfsSession::readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) {
+    out.clear();
+    const NtfsFoundItem* item = model_.rowItem(row);
+    if (!item) return kErrInvalidParameter;
+    return volume_.ReadItemData(*item, out, maxBytes);
 }
 
 RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt& prompt, AppState& state,

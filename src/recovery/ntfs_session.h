@@ -30,6 +30,10 @@ public:
     RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
                             std::atomic<bool>& running) override;
 
+    ResultPageModel* pageModel() override { return &model_; }
+    DestinationCheck checkDestination(const std::string& destination) override;
+    ErrorCode readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) override;
+
     NtfsPageModel& model() { return model_; }
     const NtfsPageModel& model() const { return model_; }
     CNtfsVolume& volume() { return volume_; }
@@ -39,12 +43,23 @@ public:
     static std::string EntryId(const NtfsFoundItem& item, uint32_t index);
 
 private:
+    // Hands each found item to the model on the model's thread.
+    class Relay final : public NtfsItemSink {
+    public:
+        explicit Relay(NtfsSession& session) : session_(session) {}
+        void onFoundItem(NtfsFoundItem* item, uint32_t index) override;
+
+    private:
+        NtfsSession& session_;
+    };
+
     bool openDevice();
     void indexIds();
 
     PartitionRecord record_;
     CNtfsVolume volume_;
     NtfsPageModel model_;
+    Relay relay_{*this};
     std::unordered_map<std::string, uint32_t> ids_;
 };
 

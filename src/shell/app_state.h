@@ -21,6 +21,7 @@ struct AppState {
     uint32_t rawRangeEnd = 0;
     int fileTypeGroup = 0;       // 0 none, 3 pictures, 6 mail
     FilterCriteria criteria;     // applied during deleted-file scans
+    std::string lastDestination; // where the last recovery wrote; the folder chooser starts there
     ProgressFields progress;
 
     // What the drive browser does when the user picks a record.

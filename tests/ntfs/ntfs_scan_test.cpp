@@ -229,6 +229,41 @@ TEST_F(NtfsScanTest, StopFlagEndsTheScanAndAMissingBootSectorGivesNoImage) {
     EXPECT_FALSE(empty.isNtfs());
 }
 
+// Reads pass through; the read of MFT record 0 also stops the scan, as a
+// Cancel pressed while the MFT loads.
+class StopAtMftDevice final : public BlockDevice {
+public:
+    StopAtMftDevice(DevicePtr inner, uint64_t mftByte, std::atomic<bool>& running)
+        : inner_(std::move(inner)), mftByte_(mftByte), running_(running) {}
+    uint64_t size() const override { return inner_->size(); }
+    ErrorCode readAt(uint64_t offset, MutableByteSpan buf) override {
+        if (offset == mftByte_ && buf.size() == kRs) running_ = false;
+        else if (!running_) ++readsAfterStop;
+        return inner_->readAt(offset, buf);
+    }
+    ErrorCode writeAt(uint64_t, ByteSpan) override { return kErrAccessDenied; }
+    bool writable() const override { return false; }
+    int readsAfterStop = 0;
+
+private:
+    DevicePtr inner_;
+    uint64_t mftByte_;
+    std::atomic<bool>& running_;
+};
+
+TEST_F(NtfsScanTest, AStopWhileTheMftLoadsEndsTheScanBeforeTheMftIsRead) {
+    CNtfsVolume v;
+    auto dev = std::make_shared<StopAtMftDevice>(image.dev, uint64_t{4} * kCs, v.m_bRunning);
+    v.AttachDevice(dev);
+    v.SetPartitionStart(0, 512);
+    v.SetSink(&sink);
+    v.m_bRunning = true;
+    EXPECT_EQ(v.ScanDeletedRecords(), 0);
+    EXPECT_EQ(v.imageCount(), 0u);
+    EXPECT_TRUE(v.foundItems().empty());
+    EXPECT_EQ(dev->readsAfterStop, 0);
+}
+
 TEST_F(NtfsScanTest, LoadMftRejectsARecordZeroThatIsNotTheMft) {
     RecordBuilder notMft(kRs, 0, true);
     notMft.standardInfo(0, 0, 0, 0).fileName(5, u"$Boot", 6);

@@ -1,12 +1,16 @@
-// The FAT page inside the shell: page 103 on a FAT partition creates it with
-// its FAT kind, and its Back and Home buttons switch pages through the host.
+// The result pages inside the shell: page 103 on a FAT partition creates the
+// FAT page with its FAT kind, on an NTFS partition the NTFS page; Back and
+// Home switch pages through the host.
 #include <QPointer>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "disk/disk_inventory.h"
 #include "shell/page_ids.h"
+#include "shell/ui/dialogs/progress_dialog.h"
 #include "shell/ui/fat/fat_page.h"
+#include "shell/ui/ntfs/ntfs_page.h"
+#include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
 #include "shell/ui/skin_button.h"
@@ -27,7 +31,9 @@ protected:
         ASSERT_TRUE(app.StartUp(options));
         view = app.mainFrame()->view();
     }
-    CFatResultPage* openOn(const std::string& fs, int mode) {
+    CFatResultPage* openOn(const std::string& fs, int mode) { return open<CFatResultPage>(fs, mode); }
+    template <typename Page>
+    Page* open(const std::string& fs, int mode) {
         CDiskInventory inventory;
         inventory.Refresh();
         for (const PartitionRecord& r : inventory.partitions())
@@ -36,7 +42,7 @@ protected:
                 break;
             }
         view->SwitchPage(kPageResult, mode);
-        auto* page = qobject_cast<CFatResultPage*>(view->currentPage());
+        auto* page = qobject_cast<Page*>(view->currentPage());
         if (page) {
             EXPECT_TRUE(QTest::qWaitFor([page] { return page->scanDone(); }, 20000));
         }
@@ -80,4 +86,19 @@ TEST_F(FatPageInShell, BackReturnsToTheBrowserInTheSameModeAndHomeToTheStart) {
     EXPECT_TRUE(page.isNull());
     EXPECT_EQ(view->currentPageId(), kPageStart);
     EXPECT_EQ(view->currentPage(), nullptr);
+}
+
+TEST_F(FatPageInShell, NtfsPartitionOpensTheNtfsPageWhichSaysWhatItFound) {
+    CNtfsResultPage* page = open<CNtfsResultPage>("NTFS", kModeDeleted);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(view->currentPageKind(), PageKind::NtfsResult);
+    EXPECT_TRUE(view->missingPageText().isEmpty());
+    EXPECT_EQ(page->treeView()->topLevelItem(0)->text(0), QStringLiteral("NTFS - Logical Disk (D:)"));
+    // The sample volume has no deleted file.
+    EXPECT_EQ(page->scanNote(), QStringLiteral("The scan found no deleted files on this partition."));
+    // The progress dialog sat centred on the main window.
+    const QPoint centre = app.mainFrame()->frameGeometry().center();
+    EXPECT_LE((page->progressDialog()->geometry().center() - centre).manhattanLength(), 2);
+    page->button(CResultPage::kBack)->click();
+    EXPECT_EQ(view->currentPageKind(), PageKind::DriveBrowser);
 }

@@ -16,7 +16,7 @@
 #include "platform/device_table.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/preview_dialogs.h"
-#include "shell/ui/fat/fat_list_view.h"
+#include "shell/ui/results/result_list_view.h"
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/tolam_app.h"
 #include "ui_test_support.h"
@@ -158,8 +158,8 @@ TEST_F(FatPictures, ThumbnailsShowTheRecoveredPictures) {
     ASSERT_GE(bmp, 0);
     ASSERT_GE(fake, 0);
 
-    page->chooseViewMode(FatViewMode::Thumbnails);
-    FatListModel* m = page->listView()->listModel();
+    page->chooseViewMode(ResultViewMode::Thumbnails);
+    ResultListModel* m = page->listView()->listModel();
     ASSERT_EQ(m->thumbnailCount(), 3u);
     const QImage pngTile = m->thumbnail(page->model().rowImageIndex(size_t(png)));
     const QImage bmpTile = m->thumbnail(page->model().rowImageIndex(size_t(bmp)));

@@ -22,12 +22,13 @@
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/overwrite_dialog.h"
 #include "shell/ui/dialogs/progress_dialog.h"
-#include "shell/ui/fat/fat_list_view.h"
+#include "shell/ui/results/result_list_view.h"
 #include "shell/ui/fat/fat_page.h"
-#include "shell/ui/fat/fat_tree_view.h"
+#include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
 #include "dialogs_modal_answerer.h"
+#include "result_page_driver.h"
 #include "ui_test_support.h"
 
 using namespace vantor;
@@ -35,30 +36,12 @@ using namespace vantor::ui;
 
 namespace {
 
-// "<tag> line NNNN: the quick brown fox jumps over the lazy dog\n" x n.
-QByteArray NumberedLines(const char* tag, int n) {
-    QByteArray out;
-    for (int i = 1; i <= n; ++i)
-        out += QByteArray(tag) + " line " + QByteArray::number(i).rightJustified(4, '0') +
-               ": the quick brown fox jumps over the lazy dog\n";
-    return out;
-}
+using uitest::NumberedLines;
+using uitest::ReadAll;
 
-QPoint CheckIndicator(QAbstractItemView* view, const QModelIndex& index) {
-    QStyleOptionViewItem opt;
-    opt.initFrom(view);
-    opt.rect = view->visualRect(index);
-    opt.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
-    return view->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, view).center();
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-class FatPage : public ::testing::Test {
+class FatPage : public ::testing::Test, public uitest::PageDriver {
 protected:
+    CResultPage* view() const override { return page.get(); }
     CTolamApp app;
     std::unique_ptr<CFatResultPage> page;
     uitest::ShellRecorder recorder;
@@ -82,35 +65,6 @@ protected:
         QTRY_VERIFY_WITH_TIMEOUT(page->scanDone(), 20000);
     }
 
-    TTreeView_FAT* tree() { return page->treeView(); }
-    QTreeView* details() { return page->listView()->details(); }
-    QTreeWidgetItem* item(const QString& text) {
-        const auto found = tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.first();
-    }
-    bool checked(const QString& text) { return item(text) && item(text)->checkState(0) == Qt::Checked; }
-    void clickFolder(const QString& text) {
-        QTreeWidgetItem* i = item(text);
-        ASSERT_NE(i, nullptr) << qPrintable(text);
-        tree()->scrollToItem(i);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, tree()->visualItemRect(i).center());
-        ASSERT_EQ(tree()->currentItem(), i);
-    }
-    void clickFolderCheck(const QString& text) {
-        QTreeWidgetItem* i = item(text);
-        ASSERT_NE(i, nullptr) << qPrintable(text);
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, {}, CheckIndicator(tree(), tree()->indexFromItem(i)));
-    }
-    void clickRowCheck(int row) {
-        const QModelIndex index = details()->model()->index(row, 0);
-        QTest::mouseClick(details()->viewport(), Qt::LeftButton, {}, CheckIndicator(details(), index));
-    }
-    QString cell(int row, int column) {
-        return details()->model()->index(row, column).data().toString();
-    }
-    int rows() { return details()->model()->rowCount(); }
-    // The tree handles check propagation from a posted message.
-    void settle() { QTest::qWait(30); }
 };
 
 }  // namespace
@@ -156,15 +110,19 @@ TEST_F(FatPage, ChecksPropagateThroughClicks) {
     settle();
     EXPECT_EQ(details()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     for (const char* f : {"Level3", "Level2", "Level1", "FAT16 - Logical Disk (C:)"})
-        EXPECT_TRUE(checked(QString::fromLatin1(f))) << f;
-    EXPECT_FALSE(checked(QStringLiteral("#ONE")));
+        EXPECT_TRUE(marked(QString::fromLatin1(f))) << f;
+    // Every file below Level2 is ticked; Level1 and the root hold unticked ones.
+    EXPECT_TRUE(checked(QStringLiteral("Level2")));
+    EXPECT_TRUE(partly(QStringLiteral("Level1")));
+    EXPECT_TRUE(partly(QStringLiteral("FAT16 - Logical Disk (C:)")));
+    EXPECT_FALSE(marked(QStringLiteral("#ONE")));
     EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("1 files - 1.51 KB"));
 
     // Unticking it unchecks every ancestor left with nothing ticked.
     clickRowCheck(0);
     settle();
     for (const char* f : {"Level3", "Level2", "Level1", "FAT16 - Logical Disk (C:)"})
-        EXPECT_FALSE(checked(QString::fromLatin1(f))) << f;
+        EXPECT_FALSE(marked(QString::fromLatin1(f))) << f;
     EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("0 files - 0.00 Byte"));
 
     // The root's own check box selects the whole tree, the shown row too.
@@ -180,11 +138,18 @@ TEST_F(FatPage, ChecksPropagateThroughClicks) {
     settle();
     EXPECT_FALSE(checked(QStringLiteral("Level3")));
     EXPECT_EQ(details()->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-    EXPECT_TRUE(checked(QStringLiteral("FAT16 - Logical Disk (C:)")));
+    EXPECT_TRUE(partly(QStringLiteral("FAT16 - Logical Disk (C:)")));
     EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("2 files - 4.55 KB"));
+    // A click on a partly checked folder ticks everything below it.
+    clickFolderCheck(QStringLiteral("FAT16 - Logical Disk (C:)"));
+    settle();
+    EXPECT_TRUE(checked(QStringLiteral("Level3")));
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("4 files - 965.04 KB"));
+    clickFolderCheck(QStringLiteral("Level1"));
+    settle();
     clickFolderCheck(QStringLiteral("#ONE"));
     settle();
-    EXPECT_FALSE(checked(QStringLiteral("FAT16 - Logical Disk (C:)")));
+    EXPECT_FALSE(marked(QStringLiteral("FAT16 - Logical Disk (C:)")));
 }
 
 TEST_F(FatPage, FilterNarrowsTheListButNotTheFolderTotals) {
@@ -333,10 +298,10 @@ TEST_F(FatPage, ThumbnailsAreMadeOnceForTheListAsBuilt) {
 
     clickFolder(QStringLiteral("#ONE"));
     ASSERT_EQ(rows(), 1);
-    page->chooseViewMode(FatViewMode::Thumbnails);
+    page->chooseViewMode(ResultViewMode::Thumbnails);
     EXPECT_EQ(shows, 1);
     EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Viewing icon..."));
-    FatListModel* m = page->listView()->listModel();
+    ResultListModel* m = page->listView()->listModel();
     ASSERT_EQ(m->thumbnailCount(), 1u);
     const QImage tile = m->thumbnail(0);
     ASSERT_EQ(tile.size(), QSize(90, 90));
@@ -345,15 +310,15 @@ TEST_F(FatPage, ThumbnailsAreMadeOnceForTheListAsBuilt) {
     EXPECT_TRUE(page->listView()->icons()->isVisible());
     EXPECT_FALSE(details()->isVisible());
 
-    page->chooseViewMode(FatViewMode::Details);
+    page->chooseViewMode(ResultViewMode::Details);
     EXPECT_TRUE(details()->isVisible());
-    page->chooseViewMode(FatViewMode::Thumbnails);  // same list: no new run
+    page->chooseViewMode(ResultViewMode::Thumbnails);  // same list: no new run
     EXPECT_EQ(shows, 1);
     EXPECT_TRUE(page->listView()->icons()->isVisible());
 
     clickFolder(QStringLiteral("#NNER"));  // a folder change shows Details again
     EXPECT_TRUE(details()->isVisible());
-    page->chooseViewMode(FatViewMode::Thumbnails);
+    page->chooseViewMode(ResultViewMode::Thumbnails);
     EXPECT_EQ(shows, 2);
 }
 

@@ -14,9 +14,9 @@
 #include "shell/ui/dialogs/preview_dialogs.h"
 #include "shell/ui/dialogs/progress_dialog.h"
 #include "shell/ui/dialogs/file_icons.h"
-#include "shell/ui/fat/fat_list_view.h"
+#include "shell/ui/results/result_list_view.h"
 #include "shell/ui/fat/fat_page.h"
-#include "shell/ui/fat/fat_tree_view.h"
+#include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/tolam_app.h"
 #include "dialogs/preview.h"
 #include "ui_test_support.h"
@@ -95,7 +95,7 @@ TEST(PageScreens, FatPageAndDialogs) {
         items = page.treeView()->findItems(QStringLiteral("Photos"), Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_FALSE(items.isEmpty());
         page.treeView()->setCurrentItem(items.first());
-        page.chooseViewMode(FatViewMode::Thumbnails);
+        page.chooseViewMode(ResultViewMode::Thumbnails);
         save(&page, "fat-page-thumbnails");
     }
 

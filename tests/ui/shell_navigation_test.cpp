@@ -295,10 +295,11 @@ TEST_F(ShellNavigation, AMissingPageSaysSoAndLeadsBack) {
     EXPECT_TRUE(view->missingPageText().isEmpty());
 
     // From the browser's Next, Back returns to the browser in its mode.
-    PartitionRecord ntfs;
-    ntfs.setFileSystem("NTFS");
-    app.state().selectPartition(ntfs);
+    PartitionRecord ext;
+    ext.setFileSystem("EXT3");
+    app.state().selectPartition(ext);
     view->SwitchPage(kPageResult, kModeFormatted);
+    EXPECT_EQ(view->missingPageText(), QStringLiteral("Recovery on EXT2/EXT3 partitions is not available in this version."));
     QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
     auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
     ASSERT_NE(browser, nullptr);

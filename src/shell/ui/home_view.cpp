@@ -176,7 +176,6 @@ void CHomeView::ShowMissingPage(int page, int mode, PageKind kind) {
     switch (kind) {
         case PageKind::PartitionRecovery: missingText_ = QStringLiteral("Partition Recovery"); break;
         case PageKind::RawResult: missingText_ = QStringLiteral("Raw Recovery"); break;
-        case PageKind::NtfsResult: missingText_ = QStringLiteral("Recovery on NTFS partitions"); break;
         case PageKind::ExtResult: missingText_ = QStringLiteral("Recovery on EXT2/EXT3 partitions"); break;
         case PageKind::FatResult: missingText_ = QStringLiteral("Recovery on FAT partitions"); break;
         case PageKind::OutlookRepair: missingText_ = QStringLiteral("Outlook Repair"); break;

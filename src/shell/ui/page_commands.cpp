@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QWidget>
@@ -57,6 +58,23 @@ void ShowMessage(QWidget* parent, const QString& text, const QString& caption, M
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+void ShowWorkSummary(QWidget* parent, const QString& text, const QString& caption, const QString& folder) {
+    if (MessageHookSlot()) {
+        MessageHookSlot()(parent, text, caption, MessageIcon::Information);
+        return;
+    }
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(QMessageBox::Information);
+    QPushButton* open = folder.isEmpty() ? nullptr : box.addButton(QStringLiteral("Open Folder"), QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    if (open && box.clickedButton() == open) OpenDocument(QUrl::fromLocalFile(folder));
 }
 
 void SetMessageHook(MessageHook hook) { MessageHookSlot() = std::move(hook); }

@@ -18,6 +18,9 @@ enum class MessageIcon { None, Information, Warning, Error, Question };
 // pages use: "Notice", "Error", "Information", ...).
 void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
                  MessageIcon icon = MessageIcon::Information);
+// The word at the end of a piece of work, with a button that opens folder
+// (none when folder is empty). Through the message hook when one is set.
+void ShowWorkSummary(QWidget* parent, const QString& text, const QString& caption, const QString& folder);
 using MessageHook = std::function<void(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon)>;
 // Installs a replacement for every ShowMessage (empty: back to the dialog).
 void SetMessageHook(MessageHook hook);

@@ -4,6 +4,7 @@
 
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/ntfs/ntfs_page.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
 #include "shell/ui/fat/fat_page.h"
 #endif
@@ -64,8 +65,11 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
 #else
             return nullptr;
 #endif
+        case PageKind::NtfsResult:
+            hasFactory = true;
+            return CreateNtfsResultPage(request.app, request.mode, request.parent);
         default:
-            // NTFS, EXT, RAW, partition and mail pages come with their engines.
+            // EXT, RAW, partition and mail pages come with their engines.
             return nullptr;
     }
 }

@@ -1,6 +1,7 @@
 #include "shell/ui/skin_button.h"
 
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -14,7 +15,8 @@ CSkinButton::CSkinButton(const QString& caption, QWidget* parent, const QRect& r
     setAccessibleName(caption);
     setObjectName(caption);
     setGeometry(rect);
-    setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab, not taken by a click: the mouse leaves the focus where it was.
+    setFocusPolicy(Qt::TabFocus);
     setMouseTracking(true);
     setCursor(Qt::PointingHandCursor);
     show();
@@ -54,6 +56,20 @@ void CSkinButton::paintEvent(QPaintEvent*) {
     const qreal ratio = face.devicePixelRatio();
     const QRect target(QPoint(0, 0), size());
     painter.drawPixmap(target, face, QRectF(0, 0, target.width() * ratio, target.height() * ratio).toRect());
+    if (hasFocus()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0x5E, 0xE1, 0xD2), 2, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(target).adjusted(2, 2, -2, -2), 4, 4);
+    }
+}
+
+void CSkinButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        animateClick();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void CSkinButton::setHovered(bool on) {

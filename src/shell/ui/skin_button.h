@@ -1,7 +1,8 @@
 #pragma once
 // The one kind of button the application has: four faces by bitmap resource
 // number (normal, pressed, hover, disabled), hover tracking, and nothing else
-// drawn. The caption is the button's text for accessibility, never painted.
+// drawn but a focus ring when Tab reaches it. The caption is the button's
+// text for accessibility, never painted. Space and Return press it.
 #include <QAbstractButton>
 
 namespace vantor::ui {
@@ -33,6 +34,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void setHovered(bool on);

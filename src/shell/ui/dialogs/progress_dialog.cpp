@@ -91,6 +91,11 @@ QString CProgressDlg::title() const { return title_->text(); }
 void CProgressDlg::setClock(std::function<uint64_t()> secondsNow) { clock_ = std::move(secondsNow); }
 
 void CProgressDlg::showEvent(QShowEvent* event) {
+    // Centred on the main window at every showing, the first one included.
+    if (QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr) {
+        const QRect frame = owner->frameGeometry();
+        move(frame.center() - QPoint(width() / 2, height() / 2));
+    }
     // Each showing starts from zero; the fields were zeroed before the worker
     // started (runWorker), so they are not touched again here.
     startSeconds_ = clock_();

@@ -1,14 +1,15 @@
 #pragma once
-// The FAT page's file list: the rows of the selected folder with their seven
-// columns and check boxes, in Details (report) or Thumbnails (90 x 90 icons)
-// view. One item model over FatPageModel feeds both views.
+// The result page's file list: the rows of the selected folder with their
+// seven columns and check boxes, in Details (report) or Thumbnails (90 x 90
+// icons) view. One item model over the page model feeds both views; rows
+// whose data is overwritten are greyed. The object name is the engine's
+// window class.
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QImage>
 #include <QWidget>
 #include <vector>
 
-#include "fat/fat_page_model.h"
+#include "dialogs/result_page_model.h"
 
 class QListView;
 class QStackedLayout;
@@ -16,12 +17,13 @@ class QTreeView;
 
 namespace vantor::ui {
 
-class TTreeView_FAT;
+class CResultTreeView;
 
-class FatListModel : public QAbstractTableModel {
+class ResultListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit FatListModel(FatPageModel& model, QObject* parent = nullptr);
+    explicit ResultListModel(QObject* parent = nullptr);
+    void setModel(ResultPageModel* model);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,20 +46,20 @@ signals:
     void rowCheckToggled(int row, bool on);
 
 private:
-    FatPageModel& model_;
+    ResultPageModel* model_ = nullptr;
     bool thumbnails_ = false;
     std::vector<QImage> tiles_;
 };
 
-class TListView_FAT : public QWidget {
+class CResultListView : public QWidget {
     Q_OBJECT
 public:
-    TListView_FAT(FatPageModel& model, QWidget* parent);
+    CResultListView(const QString& className, QWidget* parent);
 
-    void setTreeView(TTreeView_FAT* tree) { tree_ = tree; }
-    void setPage(QObject* page) { page_ = page; }
+    void setModel(ResultPageModel* model);
+    void setTreeView(CResultTreeView* tree) { tree_ = tree; }
 
-    FatListModel* listModel() const { return items_; }
+    ResultListModel* listModel() const { return items_; }
     QTreeView* details() const { return details_; }
     QListView* icons() const { return icons_; }
 
@@ -72,7 +74,7 @@ public:
 
     // What a click on a row's check box does (also reached by tests).
     void toggleRowCheck(int row, bool on);
-    // A column header click: sort by it, each column with its own direction.
+    // A column header click: sort by it.
     void headerClicked(int column);
 
 signals:
@@ -80,12 +82,12 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    FatPageModel& model_;
-    FatListModel* items_ = nullptr;
-    TTreeView_FAT* tree_ = nullptr;
-    QObject* page_ = nullptr;
+    ResultPageModel* model_ = nullptr;
+    ResultListModel* items_ = nullptr;
+    CResultTreeView* tree_ = nullptr;
     QStackedLayout* stack_ = nullptr;
     QTreeView* details_ = nullptr;
     QListView* icons_ = nullptr;

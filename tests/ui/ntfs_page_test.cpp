@@ -1,0 +1,229 @@
+// The NTFS result page on the volumes mkntfs and ntfs-3g made: the deleted
+// folder with its files in the tree, check marks and totals through clicks,
+// preview of a compressed file, recovery of byte-exact files; and the shared
+// view's behaviour run over the FAT and the NTFS page alike.
+#include <QCheckBox>
+#include <QDir>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "shell/page_ids.h"
+#include "shell/ui/dialogs/dialog_common.h"
+#include "shell/ui/dialogs/progress_dialog.h"
+#include "shell/ui/fat/fat_page.h"
+#include "shell/ui/ntfs/ntfs_page.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/tolam_app.h"
+#include "result_page_driver.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+class NtfsPage : public ::testing::Test, public uitest::PageDriver {
+protected:
+    CResultPage* view() const override { return page.get(); }
+
+    void open(const QString& image, int mode) {
+        app.state().selectPartition(uitest::AttachPartition(image, "NTFS"));
+        page = std::make_unique<CNtfsResultPage>(app, mode, nullptr);
+        page->show();
+        QTRY_VERIFY_WITH_TIMEOUT(page->scanDone(), 30000);
+    }
+
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    std::unique_ptr<CNtfsResultPage> page;
+};
+
+}  // namespace
+
+TEST_F(NtfsPage, DeletedFolderWithItsFilesAndTicksThatFollow) {
+    open(QStringLiteral("ntfs-deleted.img"), kModeDeleted);
+    EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Scanning Deleted Files ..."));
+    EXPECT_EQ(tree()->objectName(), QStringLiteral("TTreeView_NTFS"));
+    EXPECT_EQ(page->listView()->objectName(), QStringLiteral("TListView_NTFS"));
+    ASSERT_EQ(tree()->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree()->topLevelItem(0);
+    EXPECT_EQ(root->text(0), QStringLiteral("NTFS - Logical Disk (C:)"));
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_EQ(tree()->currentItem(), root);
+    EXPECT_TRUE(page->scanNote().isEmpty());
+    // Thirteen deleted files; the deleted folder is a node, not a row.
+    EXPECT_TRUE(page->folderTotalsLine().startsWith(QStringLiteral("13 files - "))) << qPrintable(page->folderTotalsLine());
+    ASSERT_NE(item(QStringLiteral("deeper")), nullptr);
+    EXPECT_EQ(item(QStringLiteral("deeper"))->parent()->text(0), QStringLiteral("nested"));
+
+    clickFolder(QStringLiteral("olddir"));
+    ASSERT_EQ(rows(), 2);
+    const int a = rowFor(QStringLiteral("a.txt")), b = rowFor(QStringLiteral("b.bin"));
+    ASSERT_GE(a, 0);
+    ASSERT_GE(b, 0);
+    EXPECT_EQ(cell(a, 1), QStringLiteral("256B"));
+    EXPECT_EQ(cell(b, 1), QStringLiteral("19.5KB"));
+    EXPECT_TRUE(cell(b, 3).endsWith(QStringLiteral("Del-")));
+
+    // The folder's box ticks its rows; the root shows it holds unticked files.
+    clickFolderCheck(QStringLiteral("olddir"));
+    settle();
+    EXPECT_TRUE(rowChecked(a) && rowChecked(b));
+    EXPECT_TRUE(checked(QStringLiteral("olddir")));
+    EXPECT_TRUE(partly(QStringLiteral("NTFS - Logical Disk (C:)")));
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("2 files - 19.78 KB"));
+
+    // One row off: the folder stays marked, partly.
+    clickRowCheck(a);
+    settle();
+    EXPECT_FALSE(rowChecked(a));
+    EXPECT_TRUE(partly(QStringLiteral("olddir")));
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("1 files - 19.53 KB"));
+    clickRowCheck(b);
+    settle();
+    EXPECT_FALSE(marked(QStringLiteral("olddir")));
+    EXPECT_FALSE(marked(QStringLiteral("NTFS - Logical Disk (C:)")));
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("0 files - 0.00 Byte"));
+}
+
+TEST_F(NtfsPage, PreviewShowsTheDecompressedBytes) {
+    open(QStringLiteral("ntfs-deleted.img"), kModeDeleted);
+    QString text;
+    page->setDialogPresenter([&](QDialog& dlg) {
+        if (auto* e = dlg.findChild<QPlainTextEdit*>(ControlName(1022))) text = e->toPlainText();
+    });
+    clickFolder(QStringLiteral("packed"));
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(cell(0, 3), QStringLiteral("A-C-Del-"));
+    const QPoint at = details()->visualRect(details()->model()->index(0, 1)).center();
+    QTest::mouseClick(details()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(details()->viewport(), Qt::LeftButton, {}, at);
+    const QStringList lines = text.split('\n');
+    EXPECT_EQ(lines.size(), 32);  // the NTFS page dumps 512 bytes
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("packed-gone.line"))) << qPrintable(lines[0]);
+}
+
+TEST_F(NtfsPage, RecoveryWritesByteExactFilesAndSaysSo) {
+    open(QStringLiteral("ntfs-deleted.img"), kModeDeleted);
+    QTemporaryDir dest;
+    ASSERT_TRUE(dest.isValid());
+    page->button(CResultPage::kRecovery)->click();
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].text, QStringLiteral("Please select file to recover!"));
+
+    for (const char* folder : {"packed", "olddir"}) clickFolderCheck(QString::fromLatin1(folder));
+    clickFolder(QStringLiteral("NTFS - Logical Disk (C:)"));
+    clickRowCheck(rowFor(QStringLiteral("frag-gone.txt")));
+    settle();
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("4 files - 662.36 KB"));
+
+    page->setFolderChooser([](QWidget*) { return QStringLiteral("C:\\saved"); });
+    page->button(CResultPage::kRecovery)->click();
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[1].text, QStringLiteral("Select anoter drive folder."));
+    EXPECT_FALSE(page->recoveryRan());
+
+    EXPECT_EQ(page->startFolder(), QDir::homePath());
+    page->setFolderChooser([&](QWidget*) { return dest.path(); });
+    page->button(CResultPage::kRecovery)->click();
+    ASSERT_TRUE(page->recoveryRan());
+    EXPECT_EQ(page->lastRecovery().written, 4u);
+    ASSERT_EQ(recorder.messages.size(), 3u);
+    EXPECT_EQ(recorder.messages[2].text, QStringLiteral("4 files recovered to %1").arg(dest.path()));
+    EXPECT_EQ(page->startFolder(), dest.path());
+    const QString d = dest.path();
+    EXPECT_EQ(uitest::ReadAll(d + "/packed/compressed-gone.txt"), uitest::NumberedLines("packed-gone", 4000));
+    EXPECT_EQ(uitest::ReadAll(d + "/frag-gone.txt"), uitest::NumberedLines("frag-gone", 6000));
+    EXPECT_EQ(uitest::ReadAll(d + "/olddir/a.txt"), uitest::NumberedLines("olddir-a", 4));
+    EXPECT_EQ(uitest::ReadAll(d + "/olddir/b.bin"), uitest::Xorshift(2024, 20000));
+}
+
+TEST_F(NtfsPage, FormattedDriveListsTheOldFilesUnderLostFiles) {
+    open(QStringLiteral("ntfs-formatted.img"), kModeFormatted);
+    EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Scanning Formated Drive ..."));
+    ASSERT_NE(item(QStringLiteral("Lost Files1")), nullptr);
+    ASSERT_NE(item(QStringLiteral("deeper")), nullptr);
+    clickFolder(QStringLiteral("deeper"));
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("gone-deep.txt"));
+}
+
+// What the shared view does the same way over every engine's model.
+struct SharedCase {
+    const char* name;
+    const char* image;
+    const char* fs;
+    std::function<CResultPage*(CTolamApp&)> make;
+    const char* folder;  // a folder with files of its own
+    int folderRows;
+    const char* nothingChecked;
+};
+
+class SharedView : public ::testing::TestWithParam<SharedCase>, public uitest::PageDriver {
+protected:
+    CResultPage* view() const override { return page.get(); }
+    void SetUp() override {
+        app.state().selectPartition(uitest::AttachPartition(QString::fromLatin1(GetParam().image), GetParam().fs));
+        page.reset(GetParam().make(app));
+        page->show();
+        QTRY_VERIFY_WITH_TIMEOUT(page->scanDone(), 30000);
+    }
+    uitest::ShellRecorder recorder;
+    CTolamApp app;
+    std::unique_ptr<CResultPage> page;
+};
+
+TEST_P(SharedView, BrowseTickAndThumbnails) {
+    const SharedCase& c = GetParam();
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+    clickFolder(QString::fromLatin1(c.folder));
+    ASSERT_EQ(rows(), c.folderRows);
+    clickFolderCheck(QString::fromLatin1(c.folder));
+    settle();
+    for (int r = 0; r < rows(); ++r) EXPECT_TRUE(rowChecked(r)) << r;
+    EXPECT_NE(page->selectionTotalsLine(), QStringLiteral("0 files - 0.00 Byte"));
+    EXPECT_TRUE(marked(tree()->topLevelItem(0)->text(0)));
+    clickFolderCheck(QString::fromLatin1(c.folder));
+    settle();
+    for (int r = 0; r < rows(); ++r) EXPECT_FALSE(rowChecked(r)) << r;
+    EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("0 files - 0.00 Byte"));
+
+    page->chooseViewMode(ResultViewMode::Thumbnails);
+    EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Viewing icon..."));
+    EXPECT_EQ(page->listView()->listModel()->thumbnailCount(), size_t(c.folderRows));
+    EXPECT_EQ(page->listView()->listModel()->thumbnail(0).size(), QSize(90, 90));
+    EXPECT_TRUE(page->listView()->icons()->isVisible());
+    page->chooseViewMode(ResultViewMode::Details);
+    EXPECT_TRUE(details()->isVisible());
+}
+
+TEST_P(SharedView, KeyboardReachesAndPressesTheButtons) {
+    // Tab from Back skips the disabled Next; Return presses Recovery.
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    page->button(CResultPage::kBack)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page->button(CResultPage::kBack), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), page->button(CResultPage::kRecovery));
+    QTest::keyClick(page->button(CResultPage::kRecovery), Qt::Key_Return);
+    QTRY_COMPARE(recorder.messages.size(), size_t(1));
+    EXPECT_EQ(recorder.messages[0].text, QString::fromLatin1(GetParam().nothingChecked));
+    // Space on the filter switch turns it on and enables Filter.
+    page->filterSwitch()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(page->filterSwitch(), Qt::Key_Space);
+    EXPECT_TRUE(page->button(CResultPage::kFilter)->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engines, SharedView,
+    ::testing::Values(
+        SharedCase{"Fat", "fat-fat16-2k.img", "FAT",
+                   [](CTolamApp& app) -> CResultPage* { return new CFatResultPage(app, kModeDeleted, 1, nullptr); },
+                   "Level1", 1, "Please check files for recovering"},
+        SharedCase{"Ntfs", "ntfs-deleted.img", "NTFS",
+                   [](CTolamApp& app) -> CResultPage* { return new CNtfsResultPage(app, kModeDeleted, nullptr); },
+                   "olddir", 2, "Please select file to recover!"}),
+    [](const ::testing::TestParamInfo<SharedCase>& p) { return std::string(p.param.name); });
