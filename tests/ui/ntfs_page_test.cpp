@@ -192,8 +192,10 @@ TEST_P(SharedView, BrowseTickAndThumbnails) {
     for (int r = 0; r < rows(); ++r) EXPECT_FALSE(rowChecked(r)) << r;
     EXPECT_EQ(page->selectionTotalsLine(), QStringLiteral("0 files - 0.00 Byte"));
 
+    page->listView()->selectRow(0);
     page->chooseViewMode(ResultViewMode::Thumbnails);
     EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Viewing icon..."));
+    EXPECT_EQ(page->listView()->currentRow(), 0);  // the selection stays
     EXPECT_EQ(page->listView()->listModel()->thumbnailCount(), size_t(c.folderRows));
     EXPECT_EQ(page->listView()->listModel()->thumbnail(0).size(), QSize(90, 90));
     EXPECT_TRUE(page->listView()->icons()->isVisible());

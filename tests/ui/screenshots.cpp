@@ -10,12 +10,16 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include "disk/disk_inventory.h"
 #include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/drive_browser.h"
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
+#include "shell/ui/ntfs/ntfs_page.h"
+#include "shell/ui/results/result_list_view.h"
+#include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/skin.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/skin_category_list.h"
@@ -161,6 +165,53 @@ int main(int argc, char** argv) {
         }
         Save(frame, QStringLiteral("16-browser-counting"));
         slow->release();
+    }
+
+    // The NTFS page on the sample volume (nothing deleted), then on the NTFS
+    // fixtures: details with ticks, and thumbnails.
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    if (QTreeWidgetItem* ntfs = browser ? FindItem(browser->tree(), QStringLiteral("NTFS")) : nullptr) {
+        browser->tree()->setCurrentItem(ntfs);
+        browser->nextButton()->click();
+        Settle(1500);
+        Save(frame, QStringLiteral("20-ntfs-sample-nothing-deleted"));
+    }
+    struct NtfsShot {
+        const char* image;
+        int mode;
+        const char* folder;
+        const char* name;
+    } shots[] = {{"ntfs-deleted.img", kModeDeleted, "NTFS - Logical Disk (C:)", "21-ntfs-deleted"},
+                 {"ntfs-formatted.img", kModeFormatted, "olddir", "22-ntfs-formatted"}};
+    for (const NtfsShot& shot : shots) {
+        uitest::AttachFixtures({QString::fromLatin1(shot.image)});
+        CDiskInventory inventory;
+        inventory.Refresh();
+        if (inventory.partitionCount() < 1) continue;
+        app.state().selectPartition(inventory.partition(0));
+        view->SwitchPage(kPageResult, shot.mode);
+        auto* page = qobject_cast<CNtfsResultPage*>(view->currentPage());
+        if (!page) continue;
+        QElapsedTimer waited;
+        waited.start();
+        while (!page->scanDone() && waited.elapsed() < 30000) Settle(50);
+        if (QTreeWidgetItem* folder = FindItem(page->treeView(), QString::fromLatin1(shot.folder))) {
+            page->treeView()->setCurrentItem(folder);
+            page->treeView()->expandAll();
+        }
+        for (int row : {0, 2}) page->listView()->toggleRowCheck(row, true);
+        Settle(100);
+        page->listView()->selectRow(1);
+        Save(frame, QString::fromLatin1(shot.name) + QStringLiteral("-details"));
+        page->chooseViewMode(ResultViewMode::Thumbnails);
+        Save(frame, QString::fromLatin1(shot.name) + QStringLiteral("-thumbnails"));
+        if (shot.mode == kModeDeleted) {
+            // Where Tab has put the focus: the Recovery button's ring.
+            frame->activateWindow();
+            page->button(CResultPage::kRecovery)->setFocus(Qt::TabFocusReason);
+            Save(frame, QStringLiteral("23-ntfs-keyboard-focus"));
+        }
     }
 
     // No readable drive at all: the tree points to "Open disk image...".

@@ -58,7 +58,7 @@ void CSkinButton::paintEvent(QPaintEvent*) {
     painter.drawPixmap(target, face, QRectF(0, 0, target.width() * ratio, target.height() * ratio).toRect());
     if (hasFocus()) {
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(QColor(0x5E, 0xE1, 0xD2), 2, Qt::DotLine));
+        painter.setPen(QPen(Qt::white, 2, Qt::DotLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(target).adjusted(2, 2, -2, -2), 4, 4);
     }

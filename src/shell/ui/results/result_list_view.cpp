@@ -113,9 +113,11 @@ void ResultListModel::refreshChecks() {
 
 void ResultListModel::setThumbnailMode(bool on) {
     if (thumbnails_ == on) return;
-    beginResetModel();
+    // Same rows, other pictures: the selected row stays selected.
+    emit layoutAboutToBeChanged();
     thumbnails_ = on;
-    endResetModel();
+    emit layoutChanged();
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 void ResultListModel::resetThumbnails(size_t count) { tiles_.assign(count, QImage()); }
