@@ -117,16 +117,25 @@ TEST(NtfsPageCancel, CancelKeepsWhatWasFoundAndThePageUsable) {
     CTolamApp app;
     app.state().selectPartition(partition);
     slow->slow = true;  // the search for old records takes seconds; the MFT listing does not
+    CNtfsResultPage* shown = nullptr;
+    int foldersAtCancel = -1;
     uitest::ModalAnswerer answerer([&](QWidget* modal) {
         auto* dlg = qobject_cast<CProgressDlg*>(modal);
         if (!dlg) return;
-        QTimer::singleShot(800, dlg, [dlg] { dlg->findChild<QPushButton*>(ControlName(1037))->click(); });
+        QTimer::singleShot(800, dlg, [&, dlg] {
+            // The tree grew while the scan ran, behind the dialog.
+            foldersAtCancel = static_cast<int>(
+                shown->treeView()->findItems(QStringLiteral("*"), Qt::MatchWildcard | Qt::MatchRecursive).size());
+            dlg->findChild<QPushButton*>(ControlName(1037))->click();
+        });
     });
     CNtfsResultPage page(app, kModeFormatted, nullptr);
+    shown = &page;
     page.show();
     QTRY_VERIFY_WITH_TIMEOUT(page.scanDone(), 20000);
     slow->slow = false;
     EXPECT_TRUE(page.scanCancelled());
+    EXPECT_GE(foldersAtCancel, 4);  // the root, docs, nested, deeper, ...
     EXPECT_EQ(page.scanNote(), QStringLiteral("The scan was cancelled: the list holds what was found until Cancel."));
     // The listing of the current MFT came in before Cancel; the tree shows it.
     const auto docs = page.treeView()->findItems(QStringLiteral("docs"), Qt::MatchExactly | Qt::MatchRecursive);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/progress_dialog.h"
@@ -140,6 +141,30 @@ TEST_F(NtfsPage, RecoveryWritesByteExactFilesAndSaysSo) {
     EXPECT_EQ(uitest::ReadAll(d + "/frag-gone.txt"), uitest::NumberedLines("frag-gone", 6000));
     EXPECT_EQ(uitest::ReadAll(d + "/olddir/a.txt"), uitest::NumberedLines("olddir-a", 4));
     EXPECT_EQ(uitest::ReadAll(d + "/olddir/b.bin"), uitest::Xorshift(2024, 20000));
+}
+
+TEST_F(NtfsPage, APartitionWithoutALetterIsReadThroughItsDrive) {
+    uitest::AttachFixtures({QStringLiteral("ntfs-deleted.img")});
+    DeviceTable::Global().setVolumes({});
+    CDiskInventory inventory;
+    inventory.Refresh();
+    // As the drive browser lists a partition Windows gave no letter.
+    PartitionRecord unlettered = inventory.partition(0);
+    for (const PartitionRecord& r : inventory.partitions())
+        if (r.fileSystemName() == "NTFS") unlettered = r;
+    unlettered.driveLetter = '*';
+    app.state().selectPartition(unlettered);
+    page = std::make_unique<CNtfsResultPage>(app, kModeDeleted, nullptr);
+    page->show();
+    QTRY_VERIFY_WITH_TIMEOUT(page->scanDone(), 30000);
+    EXPECT_EQ(tree()->topLevelItem(0)->text(0), QStringLiteral("NTFS - Logical Disk (*:)"));
+    clickFolderCheck(QStringLiteral("packed"));
+    settle();
+    QTemporaryDir dest;
+    page->setFolderChooser([&](QWidget*) { return dest.path(); });
+    page->button(CResultPage::kRecovery)->click();
+    EXPECT_EQ(page->lastRecovery().written, 1u);
+    EXPECT_EQ(uitest::ReadAll(dest.path() + "/packed/compressed-gone.txt"), uitest::NumberedLines("packed-gone", 4000));
 }
 
 TEST_F(NtfsPage, FormattedDriveListsTheOldFilesUnderLostFiles) {
