@@ -2,15 +2,19 @@
 // folder with its files in the tree, check marks and totals through clicks,
 // preview of a compressed file, recovery of byte-exact files; and the shared
 // view's behaviour run over the FAT and the NTFS page alike.
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "disk/volume_mount.h"
+#include "ntfs/ntfs_image_writer.h"
 #include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
@@ -175,6 +179,49 @@ TEST_F(NtfsPage, FormattedDriveListsTheOldFilesUnderLostFiles) {
     clickFolder(QStringLiteral("deeper"));
     ASSERT_EQ(rows(), 1);
     EXPECT_EQ(cell(0, 0), QStringLiteral("gone-deep.txt"));
+}
+
+TEST_F(NtfsPage, PicturesAreDecodedFromWhatTheEngineReads) {
+    // A 1 MiB volume on a drive of its own: a deleted PNG in the root.
+    using namespace ntfstest;
+    constexpr uint32_t kCs = 4096;
+    auto dev = std::make_shared<MemoryDevice>(Bytes(256 * kCs), true);
+    VolumeWriter w(*dev, 0, 256 * 8, kCs, 4, 64);
+    w.writeBoot();
+    w.writeSystemRecords();
+    QImage red(60, 40, QImage::Format_RGB32);
+    red.fill(QColor(200, 20, 20));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "PNG");
+    RecordBuilder rec(1024, 33, false);
+    rec.standardInfo(0, 0, 0, 0x20).fileName(5, u"red.png", 0x20).nonResidentData({{40, 1}}, uint64_t(png.size()), kCs);
+    w.writeRecord(33, rec.build());
+    Bytes cluster(kCs);
+    std::memcpy(cluster.data(), png.constData(), size_t(png.size()));
+    w.writeCluster(40, cluster);
+    DeviceTable::Global().clear();
+    DeviceTable::Global().addMemoryDrive(dev, "Picture Disk");
+    MountVolumes(DeviceTable::Global());
+    CDiskInventory inventory;
+    inventory.Refresh();
+    ASSERT_GE(inventory.partitionCount(), 1);
+    app.state().selectPartition(inventory.partition(0));
+    page = std::make_unique<CNtfsResultPage>(app, kModeDeleted, nullptr);
+    page->show();
+    QTRY_VERIFY_WITH_TIMEOUT(page->scanDone(), 30000);
+    ASSERT_EQ(rows(), 1);
+    EXPECT_EQ(cell(0, 0), QStringLiteral("red.png"));
+
+    page->chooseViewMode(ResultViewMode::Thumbnails);
+    EXPECT_EQ(QColor(page->listView()->listModel()->thumbnail(0).pixel(45, 45)), QColor(200, 20, 20));
+    QString shown;
+    page->setDialogPresenter([&](QDialog& dlg) { shown = dlg.windowTitle(); });
+    page->listView()->selectRow(0);
+    page->previewSelected();
+    EXPECT_EQ(shown, QStringLiteral("View Image File..."));
+    DeviceTable::Global().clear();
 }
 
 // What the shared view does the same way over every engine's model.
