@@ -54,6 +54,9 @@ ErrorCode FatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& ru
                     : ScanDeleted(*volume, model_->tree(), &state.criteria, state.progress, running, options);
     onModelThread([&] { model_->scanFinished(); });
     indexRecords();
+    // Kept for previews and thumbnails: opening reads the whole FAT, which
+    // is done here on the scan's thread rather than at the first double click.
+    previewVolume_ = std::move(volume);
     return lastScan_.error;
 }
 
