@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -18,11 +19,13 @@
 #include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
+#include "shell/ui/dialogs/overwrite_dialog.h"
 #include "shell/ui/dialogs/progress_dialog.h"
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
+#include "dialogs_modal_answerer.h"
 #include "result_page_driver.h"
 #include "ui_test_support.h"
 
@@ -133,14 +136,33 @@ TEST_F(NtfsPage, RecoveryWritesByteExactFilesAndSaysSo) {
     EXPECT_FALSE(page->recoveryRan());
 
     EXPECT_EQ(page->startFolder(), QDir::homePath());
-    page->setFolderChooser([&](QWidget*) { return dest.path(); });
+    const QString d = dest.path();
+    // A folder in the way of one file: the writer's failure summary, then the page's word.
+    ASSERT_TRUE(QDir().mkpath(d + "/frag-gone.txt"));
+    page->setFolderChooser([&](QWidget*) { return d; });
     page->button(CResultPage::kRecovery)->click();
     ASSERT_TRUE(page->recoveryRan());
+    EXPECT_EQ(page->lastRecovery().written, 3u);
+    ASSERT_EQ(recorder.messages.size(), 4u);
+    EXPECT_EQ(recorder.messages[2].text, QStringLiteral("Can not create file 'frag-gone.txt'.\n"));
+    EXPECT_EQ(recorder.messages[2].caption, QStringLiteral("Notice"));
+    EXPECT_EQ(recorder.messages[3].text,
+              QStringLiteral("3 files recovered to %1\n1 files could not be recovered.").arg(d));
+    EXPECT_EQ(page->startFolder(), d);
+
+    // Again: every file is there; "Yes to All" at the first question replaces them all.
+    ASSERT_TRUE(QDir(d + "/frag-gone.txt").removeRecursively());
+    QStringList asked;
+    uitest::ModalAnswerer answerer([&](QWidget* modal) {
+        if (auto* dlg = qobject_cast<COverwriteDlg*>(modal)) {
+            asked << dlg->findChild<QLabel*>(ControlName(COverwriteDlg::kMessage))->text();
+            uitest::ClickLater(dlg, ControlName(COverwriteDlg::kYesToAll));
+        }
+    });
+    page->button(CResultPage::kRecovery)->click();
+    EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(page->lastRecovery().written, 4u);
-    ASSERT_EQ(recorder.messages.size(), 3u);
-    EXPECT_EQ(recorder.messages[2].text, QStringLiteral("4 files recovered to %1").arg(dest.path()));
-    EXPECT_EQ(page->startFolder(), dest.path());
-    const QString d = dest.path();
+    EXPECT_EQ(recorder.messages.back().text, QStringLiteral("4 files recovered to %1").arg(d));
     EXPECT_EQ(uitest::ReadAll(d + "/packed/compressed-gone.txt"), uitest::NumberedLines("packed-gone", 4000));
     EXPECT_EQ(uitest::ReadAll(d + "/frag-gone.txt"), uitest::NumberedLines("frag-gone", 6000));
     EXPECT_EQ(uitest::ReadAll(d + "/olddir/a.txt"), uitest::NumberedLines("olddir-a", 4));
