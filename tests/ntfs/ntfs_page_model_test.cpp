@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cstdlib>
 #include <ctime>
 #include <deque>
@@ -310,6 +312,42 @@ TEST_F(NtfsPageChecks, TickingAFileMarksEveryFolderAboveIt) {
     EXPECT_FALSE(b->checked || a->checked || model.root()->checked);
     EXPECT_EQ(listener.checked.back(), (NtfsTotals{0, 0}));
     EXPECT_FALSE(model.setRowChecked(5, true));
+}
+
+TEST_F(NtfsPageChecks, MarksArePartlyWhereFilesBelowAreNotAllTicked) {
+    auto marks = [this] {
+        std::map<const FolderNode*, CheckMark> m;
+        model.forEachMark([&](const FolderNode& n, CheckMark mark) { m[&n] = mark; });
+        return m;
+    };
+    model.selectNode(b);
+    ASSERT_TRUE(model.setRowChecked(0, true));  // b1, the only file of A/B
+    auto m = marks();
+    EXPECT_EQ(m.size(), 5u);
+    EXPECT_EQ(m[b], CheckMark::Checked);
+    EXPECT_EQ(m[a], CheckMark::Partly);
+    EXPECT_EQ(m[model.root()], CheckMark::Partly);
+    EXPECT_EQ(m[c], CheckMark::Unchecked);
+    model.checkAll(true);
+    for (const auto& [node, mark] : marks()) EXPECT_EQ(mark, CheckMark::Checked) << node->text;
+    model.selectNode(d);
+    ASSERT_TRUE(model.setRowChecked(0, false));
+    m = marks();
+    EXPECT_EQ(m[d], CheckMark::Unchecked);
+    EXPECT_EQ(m[a], CheckMark::Checked);
+    EXPECT_EQ(m[model.root()], CheckMark::Partly);
+}
+
+TEST_F(NtfsPageModelTest, MarksOfAVeryDeepTreeAreFoundWithoutRecursion) {
+    std::vector<std::pair<std::string, uint32_t>> path;
+    for (uint32_t i = 0; i < 100000; ++i) path.emplace_back("d", 100000 - i);
+    add("deep.txt", 1, path);
+    size_t seen = 0;
+    model.forEachMark([&](const FolderNode&, CheckMark mark) {
+        ++seen;
+        EXPECT_EQ(mark, CheckMark::Unchecked);
+    });
+    EXPECT_EQ(seen, 100001u);
 }
 
 TEST_F(NtfsPageChecks, AFolderKeepsItsMarkWhileItHoldsATickedFileOrFolder) {
