@@ -2,12 +2,14 @@
 // FAT page with its FAT kind, on an NTFS partition the NTFS page; Back and
 // Home switch pages through the host.
 #include <QPointer>
+#include <QTreeWidgetItemIterator>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "disk/disk_inventory.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/progress_dialog.h"
+#include "shell/ui/drive_browser.h"
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #include "shell/ui/results/result_tree_view.h"
@@ -89,8 +91,18 @@ TEST_F(FatPageInShell, BackReturnsToTheBrowserInTheSameModeAndHomeToTheStart) {
 }
 
 TEST_F(FatPageInShell, NtfsPartitionOpensTheNtfsPageWhichSaysWhatItFound) {
-    CNtfsResultPage* page = open<CNtfsResultPage>("NTFS", kModeDeleted);
+    // Email Recovery, the NTFS partition in the drive browser, Next.
+    view->SelectCategory(1);
+    QTest::mouseClick(view->taskButton(602), Qt::LeftButton);
+    auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    ASSERT_NE(browser, nullptr);
+    for (QTreeWidgetItemIterator it(browser->tree()); *it; ++it)
+        if ((*it)->text(0).contains(QStringLiteral("NTFS"))) browser->tree()->setCurrentItem(*it);
+    QTest::mouseClick(browser->nextButton(), Qt::LeftButton);
+    auto* page = qobject_cast<CNtfsResultPage*>(view->currentPage());
     ASSERT_NE(page, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([page] { return page->scanDone(); }, 20000));
+    EXPECT_EQ(app.state().fileTypeGroup, kFileTypeEmail);
     EXPECT_EQ(view->currentPageKind(), PageKind::NtfsResult);
     EXPECT_TRUE(view->missingPageText().isEmpty());
     EXPECT_EQ(page->treeView()->topLevelItem(0)->text(0), QStringLiteral("NTFS - Logical Disk (D:)"));
