@@ -52,7 +52,10 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
             QString tip = QStringLiteral("%1\n%2").arg(Q(model_->rowName(row)), Q(model_->cellText(row, 1)));
             if (model_->rowDeleted(row)) tip += QStringLiteral(", deleted");
             const DataCondition c = model_->rowCondition(row);
-            if (Overwritten(c)) tip += QStringLiteral("\nData %1").arg(QString::fromLatin1(DataConditionText(c).data()));
+            if (Overwritten(c)) {
+                const std::string_view text = DataConditionText(c);
+                tip += QStringLiteral("\nData %1").arg(QString::fromLatin1(text.data(), qsizetype(text.size())));
+            }
             return tip;
         }
         case Qt::ForegroundRole:
