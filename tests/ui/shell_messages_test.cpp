@@ -1,7 +1,10 @@
 // Window messages between widgets and the worker-to-UI call: a sent message
 // is handled before Send returns, a posted one later; a worker's call runs
-// on the UI thread while the worker waits for it.
+// on the UI thread while the worker waits for it. And the word at the end of
+// a piece of work, with its Open Folder button.
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTest>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -9,8 +12,10 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "shell/ui/page_commands.h"
 #include "shell/ui/ui_thread.h"
 #include "shell/ui/window_message.h"
+#include "dialogs_modal_answerer.h"
 
 using namespace vantor::ui;
 
@@ -74,4 +79,34 @@ TEST(BlockingCall, WorkerWaitsForTheUiThread) {
     bool direct = false;
     BlockingCall(&context, [&] { direct = true; });
     EXPECT_TRUE(direct);
+}
+
+TEST(WorkSummary, OpenFolderOpensItAndEscapeJustCloses) {
+    std::vector<QUrl> opened;
+    SetOpenDocumentHook([&](const QUrl& url) { opened.push_back(url); });
+    QString text;
+    bool escape = false;
+    uitest::ModalAnswerer answerer([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) return;
+        text = box->text();
+        QTimer::singleShot(0, box, [box, escape] {
+            if (escape) {
+                QTest::keyClick(box, Qt::Key_Escape);
+                return;
+            }
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == QStringLiteral("Open Folder")) b->click();
+        });
+    });
+    ShowWorkSummary(nullptr, QStringLiteral("3 files recovered to /tmp/saved"), QStringLiteral("Recovery"),
+                    QStringLiteral("/tmp/saved"));
+    EXPECT_EQ(text, QStringLiteral("3 files recovered to /tmp/saved"));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QStringLiteral("/tmp/saved")));
+    escape = true;
+    ShowWorkSummary(nullptr, QStringLiteral("1 files recovered to /tmp/saved"), QStringLiteral("Recovery"),
+                    QStringLiteral("/tmp/saved"));
+    EXPECT_EQ(opened.size(), 1u);
+    SetOpenDocumentHook({});
 }
