@@ -257,6 +257,8 @@ struct SharedCase {
     const char* nothingChecked;
 };
 
+void PrintTo(const SharedCase& c, std::ostream* os) { *os << c.name; }
+
 class SharedView : public ::testing::TestWithParam<SharedCase>, public uitest::PageDriver {
 protected:
     CResultPage* view() const override { return page.get(); }
