@@ -72,7 +72,7 @@ struct FatTotals {
     uint64_t bytes = 0;
 };
 
-class FatPageModel final : public ResultPageModel {
+class FatPageModel : public ResultPageModel {
 public:
     // mode: kModeDeleted (10000) or kModeFormatted (10002).
     explicit FatPageModel(int mode = kFatPageModeDeleted, FatKind kind = FatKind::Fat32);

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/overwrite_dialog.h"
 #include "shell/ui/dialogs/progress_dialog.h"
+#include "fat/fat_page_model.h"
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #include "shell/ui/skin_button.h"
@@ -244,6 +246,30 @@ TEST_F(NtfsPage, PicturesAreDecodedFromWhatTheEngineReads) {
     page->previewSelected();
     EXPECT_EQ(shown, QStringLiteral("View Image File..."));
     DeviceTable::Global().clear();
+}
+
+TEST(ResultList, RowsWhoseDataIsOverwrittenAreGreyed) {
+    // Two files; the model says the second one's clusters are taken.
+    struct Judged : FatPageModel {
+        DataCondition rowCondition(size_t row) const override {
+            return row == 1 ? DataCondition::Overwritten : DataCondition::Intact;
+        }
+    } model;
+    FolderNode* root = model.tree().setRoot("root");
+    auto files = std::make_unique<FatFolderFiles>();
+    for (const char* name : {"kept.txt", "lost.txt"}) {
+        auto f = std::make_unique<FatFoundFile>();
+        std::snprintf(f->name, sizeof f->name, "%s", name);
+        files->append(std::move(f));
+    }
+    root->data = std::move(files);
+    model.selectFolder(root);
+    ResultListModel list;
+    list.setModel(&model);
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_FALSE(list.index(0, 0).data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(list.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), QColor(0x9A, 0xA5, 0xB1));
+    EXPECT_TRUE(list.index(1, 0).data(Qt::ToolTipRole).toString().endsWith(QStringLiteral("Data overwritten")));
 }
 
 // What the shared view does the same way over every engine's model.
