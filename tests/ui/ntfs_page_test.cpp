@@ -195,6 +195,19 @@ TEST_F(NtfsPage, APartitionWithoutALetterIsReadThroughItsDrive) {
     EXPECT_EQ(uitest::ReadAll(dest.path() + "/packed/compressed-gone.txt"), uitest::NumberedLines("packed-gone", 4000));
 }
 
+TEST_F(NtfsPage, FilesWhoseClustersLiveFilesTookAreGreyed) {
+    open(QStringLiteral("ntfs-overwritten.img"), kModeDeleted);
+    ASSERT_EQ(rows(), 4);
+    const QColor grey(0x9A, 0xA5, 0xB1);
+    auto colour = [this](const char* name) {
+        return details()->model()->index(rowFor(QString::fromLatin1(name)), 0).data(Qt::ForegroundRole);
+    };
+    EXPECT_EQ(colour("whole-gone.bin").value<QColor>(), grey);
+    EXPECT_EQ(colour("part-gone.bin").value<QColor>(), grey);
+    EXPECT_FALSE(colour("keep-gone.txt").isValid());
+    EXPECT_FALSE(colour("small-gone.txt").isValid());
+}
+
 TEST_F(NtfsPage, FormattedDriveListsTheOldFilesUnderLostFiles) {
     open(QStringLiteral("ntfs-formatted.img"), kModeFormatted);
     EXPECT_EQ(page->progressDialog()->title(), QStringLiteral("Scanning Formated Drive ..."));

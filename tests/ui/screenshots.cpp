@@ -183,7 +183,8 @@ int main(int argc, char** argv) {
         const char* folder;
         const char* name;
     } shots[] = {{"ntfs-deleted.img", kModeDeleted, "NTFS - Logical Disk (C:)", "21-ntfs-deleted"},
-                 {"ntfs-formatted.img", kModeFormatted, "olddir", "22-ntfs-formatted"}};
+                 {"ntfs-formatted.img", kModeFormatted, "olddir", "22-ntfs-formatted"},
+                 {"ntfs-overwritten.img", kModeDeleted, "NTFS - Logical Disk (C:)", "24-ntfs-overwritten"}};
     for (const NtfsShot& shot : shots) {
         uitest::AttachFixtures({QString::fromLatin1(shot.image)});
         CDiskInventory inventory;
@@ -206,7 +207,7 @@ int main(int argc, char** argv) {
         Save(frame, QString::fromLatin1(shot.name) + QStringLiteral("-details"));
         page->chooseViewMode(ResultViewMode::Thumbnails);
         Save(frame, QString::fromLatin1(shot.name) + QStringLiteral("-thumbnails"));
-        if (shot.mode == kModeDeleted) {
+        if (QString::fromLatin1(shot.image) == QStringLiteral("ntfs-deleted.img")) {
             // Where Tab has put the focus: the Recovery button's ring.
             frame->activateWindow();
             page->button(CResultPage::kRecovery)->setFocus(Qt::TabFocusReason);
