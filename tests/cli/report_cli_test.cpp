@@ -66,7 +66,9 @@ TEST_P(ReportCli, EveryHashAndRunMatchesTheWrittenFiles) {
         const std::string status = f["status"], condition = f["condition"];
         if (condition == "overwritten" || condition == "partly overwritten") {
             ++overwritten;
-            if (status != "skipped") EXPECT_EQ(status, "overwritten") << f["path"];
+            if (status != "skipped") {
+                EXPECT_EQ(status, "overwritten") << f["path"];
+            }
         } else {
             EXPECT_EQ(condition, "intact") << f["path"];
         }
