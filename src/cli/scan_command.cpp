@@ -16,7 +16,7 @@
 #include "cli/cli_prompt.h"
 #include "cli/commands.h"
 #include "cli/progress_printer.h"
-#include "cli/recovery_report.h"
+#include "report/recovery_report.h"
 #include "cli/scan_output.h"
 #include "dialogs/destination.h"
 #include "dialogs/filter_criteria.h"
@@ -302,6 +302,7 @@ void AddScanCommands(CLI::App& app, CliContext& ctx) {
         report.finished = std::chrono::system_clock::now();
         PrintRecoverySummary(out, a.to, a.json);
         if (!a.report.empty() && !WriteRecoveryReport(a.report, report, out)) {
+            std::fprintf(stderr, "vantor: cannot write the report '%s'\n", a.report.c_str());
             ctx.exitCode = kExitDevice;
             return;
         }

@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -14,10 +15,12 @@
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "disk/volume_mount.h"
 #include "ntfs/ntfs_image_writer.h"
 #include "platform/device_table.h"
+#include "platform/sha256.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/overwrite_dialog.h"
@@ -169,6 +172,24 @@ TEST_F(NtfsPage, RecoveryWritesByteExactFilesAndSaysSo) {
     EXPECT_EQ(uitest::ReadAll(d + "/frag-gone.txt"), uitest::NumberedLines("frag-gone", 6000));
     EXPECT_EQ(uitest::ReadAll(d + "/olddir/a.txt"), uitest::NumberedLines("olddir-a", 4));
     EXPECT_EQ(uitest::ReadAll(d + "/olddir/b.bin"), uitest::Xorshift(2024, 20000));
+
+    // Each run leaves its report beside the files; the first one's name is taken now.
+    EXPECT_TRUE(QFile::exists(d + "/recovery-report.json"));
+    ASSERT_EQ(page->reportPath(), d + "/recovery-report (2).json");
+    const auto report = nlohmann::json::parse(uitest::ReadAll(page->reportPath()).toStdString());
+    const PartitionRecord& rec = app.state().currentPartition;
+    EXPECT_EQ(report["scan"], "deleted");
+    EXPECT_EQ(report["partition"]["startByte"], uint64_t{rec.startSector} * 512);
+    EXPECT_EQ(report["partition"]["sizeBytes"], rec.totalBytes);
+    EXPECT_TRUE(report["drive"]["image"].get<bool>());
+    ASSERT_EQ(report["files"].size(), 4u);
+    for (const auto& f : report["files"]) {
+        const QByteArray bytes = uitest::ReadAll(d + "/" + QString::fromStdString(f["path"].get<std::string>()));
+        Sha256 sha;
+        sha.update(ByteSpan(reinterpret_cast<const std::byte*>(bytes.constData()), static_cast<size_t>(bytes.size())));
+        EXPECT_EQ(f["status"], "written");
+        EXPECT_EQ(f["sha256"], sha.finishHex()) << f["path"];
+    }
 }
 
 TEST_F(NtfsPage, APartitionWithoutALetterIsReadThroughItsDrive) {

@@ -12,6 +12,7 @@
 
 #include "dialogs/destination.h"
 #include "dialogs/preview.h"
+#include "report/recovery_report.h"
 #include "shell/page_ids.h"
 #include "shell/ui/dialogs/criteria_dialog.h"
 #include "shell/ui/dialogs/dialog_common.h"
@@ -173,6 +174,7 @@ void CResultPage::startScan() {
     // Raised before the worker starts so a Cancel while the volume opens is not lost.
     running_ = true;
     scanning_ = true;
+    scanStartedAt_ = std::chrono::system_clock::now();
     tree_->clear();
     const ScanKind kind = mode_ == kModeFormatted ? ScanKind::Formatted : ScanKind::Deleted;
     progress_->runWorker([this, kind] {
@@ -390,12 +392,25 @@ void CResultPage::recover() {
     const std::string destination = S(destination_);
     progress_->setTitle(QString::fromLatin1(model_->recoveryTitle()));
     running_ = true;
+    session_->setHashWritten(true);  // for the report
+    reportPath_.clear();
     progress_->runWorker([this, destination] {
         lastRecovery_ = session_->recover(destination, *prompt_, app_.state(), running_);
         running_ = false;
+        writeReport(destination);
     });
     recoveryRan_ = true;
     showRecoverySummary();
+}
+
+void CResultPage::writeReport(const std::string& destination) {
+    const RecoveryOutcome& r = lastRecovery_;
+    if (r.refused || r.deviceError != kSuccess) return;
+    // No image hash here: it would read the whole drive once more.
+    const RecoveryRun run{&app_.state().currentPartition, -1, mode_ == kModeFormatted ? "formatted" : "deleted",
+                          destination, scanStartedAt_, std::chrono::system_clock::now(), false};
+    const std::string path = FreeReportPath(destination, r);
+    if (WriteRecoveryReport(path, run, r)) reportPath_ = Q(path);
 }
 
 void CResultPage::showRecoverySummary() {
@@ -406,6 +421,7 @@ void CResultPage::showRecoverySummary() {
     if (r.failed) text += QStringLiteral("\n%1 files could not be recovered.").arg(r.failed);
     if (r.skipped) text += QStringLiteral("\n%1 files were skipped.").arg(r.skipped);
     if (r.cancelled) text += QStringLiteral("\nThe recovery was stopped before the end.");
+    if (reportPath_.isEmpty()) text += QStringLiteral("\nThe recovery report could not be written.");
     ShowWorkSummary(this, text, QStringLiteral("Recovery"), destination_);
 }
 

@@ -7,6 +7,7 @@
 // its page model holds the texts and rules.
 #include <QWidget>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -63,6 +64,8 @@ public:
     bool scanCancelled() const { return scanCancelled_; }
     const RecoveryOutcome& lastRecovery() const { return lastRecovery_; }
     bool recoveryRan() const { return recoveryRan_; }
+    // Where the last recovery's report went; empty when it could not be written.
+    QString reportPath() const { return reportPath_; }
     QString destination() const { return destination_; }
     // Where the folder chooser starts: the last destination, else home.
     QString startFolder() const;
@@ -105,6 +108,8 @@ private:
     void showViewModeMenu();
     void showScanNote();
     void showRecoverySummary();
+    // recovery-report.json in the destination; on the worker after the run.
+    void writeReport(const std::string& destination);
     QRect anchorRect(int id) const;
 
     CTolamApp& app_;
@@ -120,6 +125,8 @@ private:
     ErrorCode scanError_ = kSuccess;
     RecoveryOutcome lastRecovery_;
     bool recoveryRan_ = false;
+    std::chrono::system_clock::time_point scanStartedAt_;
+    QString reportPath_;
     QString destination_;
     QString scanNote_;
     FolderChooser chooseFolder_;

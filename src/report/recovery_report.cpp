@@ -1,10 +1,11 @@
-#include "cli/recovery_report.h"
+#include "report/recovery_report.h"
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <vector>
 
 #include "platform/block_device.h"
@@ -15,7 +16,7 @@
 #define VANTOR_VERSION "unknown"
 #endif
 
-namespace vantor::cli {
+namespace vantor {
 
 namespace {
 
@@ -76,15 +77,15 @@ bool WriteRecoveryReport(const std::string& path, const RecoveryRun& run, const 
     }
     nlohmann::json files = nlohmann::json::array();
     for (const RecoveredFileRecord& f : outcome.files) files.push_back(FileJson(f));
+    nlohmann::json partition{{"fileSystem", rec.fileSystemName()},
+                             {"startByte", uint64_t{rec.startSector} * 512},
+                             {"sizeBytes", rec.totalBytes}};
+    if (run.partitionIndex >= 0) partition["number"] = run.partitionIndex;
     const nlohmann::json report{
         {"program", "vantor"},
         {"version", VANTOR_VERSION},
         {"drive", std::move(drive)},
-        {"partition",
-         {{"number", run.partitionIndex},
-          {"fileSystem", rec.fileSystemName()},
-          {"startByte", uint64_t{rec.startSector} * 512},
-          {"sizeBytes", rec.totalBytes}}},
+        {"partition", std::move(partition)},
         {"scan", run.scanKind},
         {"destination", run.destination},
         {"started", UtcText(run.started)},
@@ -97,11 +98,19 @@ bool WriteRecoveryReport(const std::string& path, const RecoveryRun& run, const 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (out) out << report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     out.close();
-    if (!out) {
-        std::fprintf(stderr, "vantor: cannot write the report '%s'\n", path.c_str());
-        return false;
-    }
-    return true;
+    return static_cast<bool>(out);
 }
 
-}  // namespace vantor::cli
+std::string FreeReportPath(const std::string& folder, const RecoveryOutcome& outcome) {
+    const std::filesystem::path dir(folder);
+    for (int n = 1;; ++n) {
+        const std::string name =
+            n == 1 ? std::string(kRecoveryReportName) : "recovery-report (" + std::to_string(n) + ").json";
+        bool taken = false;
+        for (const RecoveredFileRecord& f : outcome.files) taken = taken || f.path == name || f.keptAs == name;
+        std::error_code ec;  // a folder that cannot be looked at fails the write, which is told
+        if (!taken && !std::filesystem::exists(dir / name, ec)) return (dir / name).string();
+    }
+}
+
+}  // namespace vantor
