@@ -11,7 +11,9 @@ down. The output is committed; rerun only when the fixtures change.
 """
 import os
 import struct
+import subprocess
 import sys
+import tempfile
 
 SECTOR = 512
 
@@ -174,6 +176,26 @@ def partition_seeds(fx, out):
     put(out, "partition_walk_fuzz", "superfloppy-fat16", read(os.path.join(fx, "whole-fat16.img"), 0, SECTOR))
 
 
+def ext_seeds(out):
+    # The fixtures' EXT volumes are megabytes; the whole-volume harness wants a
+    # small one, so a 64 KiB ext2 is made the same way (mke2fs + debugfs, fixed
+    # clock and UUID) with one live and one deleted file.
+    env = dict(os.environ, E2FSPROGS_FAKE_TIME="1700000000")
+    with tempfile.TemporaryDirectory() as tmp:
+        img, data = os.path.join(tmp, "v.img"), os.path.join(tmp, "data")
+        with open(data, "wb") as f:
+            f.write(bytes((i * 7) & 0xFF for i in range(3000)))
+        subprocess.run(["mke2fs", "-q", "-F", "-t", "ext2", "-b", "1024", "-N", "16", "-m", "0",
+                        "-U", "6f1c2d3e-0000-4000-8000-000000000001", "-E", "hash_seed=6f1c2d3e-0000-4000-8000-000000000002",
+                        img, "64"], check=True, env=env, capture_output=True)
+        for cmd in ("mkdir d", "write %s d/keep.bin" % data, "write %s d/gone.bin" % data, "rm d/gone.bin"):
+            subprocess.run(["debugfs", "-w", "-R", cmd, img], check=True, env=env, capture_output=True)
+        with open(img, "rb") as f:
+            vol = f.read()
+        # mke2fs leaves the unwritten tail as a hole past the file's end.
+        put(out, "ext_volume_fuzz", "ext2-64k", vol + bytes(64 * 1024 - len(vol)))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -181,6 +203,7 @@ def main():
     fat_seeds(fx, out)
     ntfs_seeds(fx, out)
     partition_seeds(fx, out)
+    ext_seeds(out)
 
 
 if __name__ == "__main__":
