@@ -201,6 +201,8 @@ void CResultPage::showScanNote() {
         scanNote_ = QStringLiteral("The scan was cancelled: the list holds what was found until Cancel.");
     else if (scanError_ != kSuccess)
         scanNote_ = QStringLiteral("Nothing was found: the partition could not be read.");
+    else if (const std::string engineNote = session_->scanNote(); !engineNote.empty())
+        scanNote_ = QString::fromStdString(engineNote);  // e.g. found records cut at the memory limit
     else if (model_->foundFiles() == 0)
         scanNote_ = deleted ? QStringLiteral("The scan found no deleted files on this partition.")
                             : QStringLiteral("The scan found no files on this partition.");
