@@ -149,6 +149,17 @@ private:
     bool hashWritten_ = false;
 };
 
+// Takes a writer's counts and failure lines into the outcome (every engine's
+// writer result has these fields).
+template <typename WriterResult>
+void TakeWriterCounts(RecoveryOutcome& out, WriterResult& r) {
+    out.written = r.written;
+    out.skipped = r.skipped;
+    out.failed = r.failed;
+    out.cancelled = r.cancelled;
+    out.failures = std::move(r.failures);
+}
+
 // Ticks what a recovery's selection names: a file id, a folder path, or a
 // glob (fnmatch) over folder paths, "folder/name" or the bare file name. No
 // selection ticks everything. Returns the arguments that matched nothing.

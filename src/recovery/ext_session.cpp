@@ -123,11 +123,7 @@ RecoveryOutcome ExtSession::recover(const std::string& destination, UserPrompt& 
         return out;
     }
     ExtRecoveryResult r = RecoverExtFiles(*volume_, model_.tree(), destination, prompt, state.progress, running);
-    out.written = r.written;
-    out.skipped = r.skipped;
-    out.failed = r.failed;
-    out.cancelled = r.cancelled;
-    out.failures = std::move(r.failures);
+    TakeWriterCounts(out, r);
     return out;
 }
 

@@ -147,11 +147,7 @@ RecoveryOutcome FatSession::recover(const std::string& destination, UserPrompt& 
         f.sourcePath = folder.empty() ? found.record->nameText() : folder + "/" + found.record->nameText();
     }
     out.files = std::move(r.files);
-    out.written = r.written;
-    out.skipped = r.skipped;
-    out.failed = r.failed;
-    out.cancelled = r.cancelled;
-    out.failures = std::move(r.failures);
+    TakeWriterCounts(out, r);
     out.deviceError = r.deviceError;
     return out;
 }

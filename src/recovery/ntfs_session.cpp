@@ -245,11 +245,7 @@ RecoveryOutcome NtfsSession::recover(const std::string& destination, UserPrompt&
             f.sourcePath = it->second.second;
         }
     outcome.files = std::move(report.files);
-    outcome.written = report.written;
-    outcome.skipped = report.skipped;
-    outcome.failed = report.failed;
-    outcome.cancelled = report.cancelled;
-    outcome.failures = std::move(report.failures);
+    TakeWriterCounts(outcome, report);
     return outcome;
 }
 
