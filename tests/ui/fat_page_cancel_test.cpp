@@ -62,11 +62,21 @@ TEST(FatPageCancel, CancelStopsAScanOfASlowDrive) {
     uitest::ModalAnswerer answerer([&](QWidget* modal) {
         auto* dlg = qobject_cast<CProgressDlg*>(modal);
         if (!dlg) return;
-        QTimer::singleShot(1500, dlg, [dlg, &ticksSeen] {
-            // The text timer kept running while the worker read.
-            ticksSeen = dlg->findChild<QLabel*>(ControlName(1006))->text() != QStringLiteral("Elapsed Time : 00:00:00");
+        // The text timer keeps running while the worker reads: the clock
+        // moves within 2.5 s even on a loaded machine, then Cancel is pressed.
+        auto* poll = new QTimer(dlg);
+        auto* waited = new QElapsedTimer;
+        waited->start();
+        QObject::connect(poll, &QTimer::timeout, dlg, [dlg, poll, waited, &ticksSeen] {
+            const bool moved =
+                dlg->findChild<QLabel*>(ControlName(1006))->text() != QStringLiteral("Elapsed Time : 00:00:00");
+            if (!moved && waited->elapsed() < 2500) return;
+            ticksSeen = moved;
+            poll->stop();
+            delete waited;
             dlg->findChild<QPushButton*>(ControlName(1037))->click();
         });
+        poll->start(100);
     });
     clock.start();
     CFatResultPage page(app, 10002, 1, nullptr);
