@@ -72,4 +72,36 @@ void DecodeExtDirBlock(ByteSpan block, uint32_t maxInode, bool indexed,
     }
 }
 
+ExtDirBlockKind ClassifyExtDirBlock(ByteSpan block, uint32_t maxInode) {
+    size_t at = 0;
+    bool named = false;
+    while (at < block.size()) {
+        if (block.size() - at < kHeader + 4) return ExtDirBlockKind::None;
+        const uint32_t inode = readLe32(block, at);
+        const uint16_t recLen = readLe16(block, at + 4);
+        const uint8_t nameLen = readU8(block, at + 6);
+        const uint8_t type = readU8(block, at + 7);
+        if (recLen < kHeader + 4 || recLen % 4 != 0 || recLen > block.size() - at) return ExtDirBlockKind::None;
+        if (kHeader + nameLen > recLen || inode > maxInode || type > 7) return ExtDirBlockKind::None;
+        if (inode != 0) {
+            if (nameLen == 0 || !PlausibleName(block, at + kHeader, nameLen)) return ExtDirBlockKind::None;
+            named = true;
+        }
+        at += recLen;
+    }
+    if (!named) return ExtDirBlockKind::None;
+    const ExtDirSelf self = DecodeExtDirSelf(block);
+    // dx_root: ".." spans the block, then a zero word and info length 8.
+    if (self.self != 0 && readLe16(block, 16) == block.size() - 12 && readLe32(block, 24) == 0 &&
+        readU8(block, 29) == 8)
+        return ExtDirBlockKind::IndexRoot;
+    return ExtDirBlockKind::Entries;
+}
+
+ExtDirSelf DecodeExtDirSelf(ByteSpan block) {
+    if (readLe16(block, 4) != 12 || readU8(block, 6) != 1 || !bytesEqual(block, 8, ".")) return {};
+    if (readU8(block, 18) != 2 || !bytesEqual(block, 20, "..")) return {};
+    return {readLe32(block, 0), readLe32(block, 12)};
+}
+
 }  // namespace vantor

@@ -30,4 +30,19 @@ struct ExtDirEntry {
 void DecodeExtDirBlock(ByteSpan block, uint32_t maxInode, bool indexed,
                        const std::function<void(const ExtDirEntry&)>& visit);
 
+// What a block of unknown origin (a journal copy, a freed folder's block)
+// holds: entries whose rec_len chain covers it exactly, each with a
+// plausible inode, type and name. IndexRoot: a first block of an htree
+// folder, whose ".." gap holds index data; a bare index node (one empty
+// entry over the whole block) names nothing and counts as None.
+enum class ExtDirBlockKind { None, Entries, IndexRoot };
+ExtDirBlockKind ClassifyExtDirBlock(ByteSpan block, uint32_t maxInode);
+
+// The "." and ".." inodes of a folder's first block; 0 when it is not one.
+struct ExtDirSelf {
+    uint32_t self = 0;
+    uint32_t parent = 0;
+};
+ExtDirSelf DecodeExtDirSelf(ByteSpan block);
+
 }  // namespace vantor

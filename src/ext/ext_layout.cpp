@@ -26,7 +26,10 @@ ErrorCode ParseExtSuperblock(ByteSpan raw, uint64_t partitionBytes, ExtSuperbloc
     out.blocksPerGroup = readLe32(raw, 32);
     out.inodesPerGroup = readLe32(raw, 40);
     out.revLevel = readLe32(raw, 76);
+    out.compat = readLe32(raw, 92);
     out.incompat = readLe32(raw, 96);
+    out.roCompat = readLe32(raw, 100);
+    out.reservedGdtBlocks = readLe16(raw, 206);
     out.journalInode = readLe32(raw, 224);
     out.volumeName = readCString(raw, 120, 16);
     out.blocksCount = readLe32(raw, 4);
@@ -63,6 +66,16 @@ ErrorCode ParseExtSuperblock(ByteSpan raw, uint64_t partitionBytes, ExtSuperbloc
     if (uint64_t{out.inodesPerGroup} * out.groupCount * out.inodeSize > out.blocksCount * out.blockSize)
         return Refuse(why, "inode tables larger than the volume");
     return kSuccess;
+}
+
+bool ExtSuperblock::groupHasSuperblock(uint32_t g) const {
+    if (g <= 1 || !(roCompat & kExtRoCompatSparseSuper)) return true;
+    for (uint32_t base : {3u, 5u, 7u}) {
+        uint64_t p = base;
+        while (p < g) p *= base;
+        if (p == g) return true;
+    }
+    return false;
 }
 
 ExtGroupDesc DecodeExtGroupDesc(ByteSpan raw, uint32_t descSize) {

@@ -7,7 +7,8 @@
 //   0 u32 s_inodes_count      4 u32 s_blocks_count_lo   20 u32 s_first_data_block
 //  24 u32 s_log_block_size   32 u32 s_blocks_per_group  40 u32 s_inodes_per_group
 //  56 u16 s_magic (EF53)     76 u32 s_rev_level         88 u16 s_inode_size (rev >= 1)
-//  96 u32 s_feature_incompat 120 16 s_volume_name      224 u32 s_journal_inum
+//  92 u32 s_feature_compat   96 u32 s_feature_incompat 100 u32 s_feature_ro_compat
+// 120 16 s_volume_name      206 u16 s_reserved_gdt_blocks 224 u32 s_journal_inum
 // 254 u16 s_desc_size (64bit) 336 u32 s_blocks_count_hi (64bit)
 #include <cstdint>
 #include <string>
@@ -20,6 +21,8 @@ namespace vantor {
 inline constexpr uint16_t kExtMagic = 0xEF53;
 inline constexpr uint32_t kExtSuperblockOffset = 1024;
 inline constexpr uint32_t kExtSuperblockSize = 1024;
+inline constexpr uint32_t kExtCompatHasJournal = 0x4;
+inline constexpr uint32_t kExtRoCompatSparseSuper = 0x1;
 inline constexpr uint32_t kExtIncompatExtents = 0x40;
 inline constexpr uint32_t kExtIncompat64Bit = 0x80;
 inline constexpr uint32_t kExtInodeFlagExtents = 0x80000;
@@ -37,7 +40,10 @@ struct ExtSuperblock {
     uint32_t inodesPerGroup = 0;
     uint32_t revLevel = 0;
     uint32_t inodeSize = 128;
+    uint32_t compat = 0;
     uint32_t incompat = 0;
+    uint32_t roCompat = 0;
+    uint32_t reservedGdtBlocks = 0;
     uint32_t descSize = 32;
     uint32_t journalInode = 0;
     uint32_t groupCount = 0;
@@ -45,6 +51,9 @@ struct ExtSuperblock {
 
     bool extents() const { return (incompat & kExtIncompatExtents) != 0; }
     bool is64Bit() const { return (incompat & kExtIncompat64Bit) != 0; }
+    bool hasJournal() const { return (compat & kExtCompatHasJournal) != 0 && journalInode != 0; }
+    // Whether group g starts with a superblock and descriptor copy.
+    bool groupHasSuperblock(uint32_t g) const;
 };
 
 // Decodes and checks a superblock. partitionBytes is the space the partition

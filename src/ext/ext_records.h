@@ -12,7 +12,7 @@
 namespace vantor {
 
 // Where a found file's name came from, best first.
-enum class ExtNameSource : uint8_t { LiveEntry = 0, Slack = 1, DeletedFolder = 2, None = 3 };
+enum class ExtNameSource : uint8_t { LiveEntry = 0, Slack = 1, DeletedFolder = 2, Journal = 3, None = 4 };
 
 struct ExtFoundFile {
     std::vector<std::byte> inode;  // the whole inode as found (s_inode_size bytes)

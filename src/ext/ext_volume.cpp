@@ -15,13 +15,19 @@ constexpr uint64_t kMaxDescriptorBytes = 64ull << 20;
 constexpr uint32_t kIncompatMetaBg = 0x10;
 constexpr size_t kCopyChunk = 4u << 20;
 
-DevicePtr OpenRecordDrive(const PartitionRecord& record) {
+}  // namespace
+
+DevicePtr ExtOpenRecordDrive(const PartitionRecord& record) {
     DevicePtr dev;
     if (DeviceTable::Global().openDrive(record.diskIndex, Access::Read, dev) != kSuccess) return nullptr;
     return dev;
 }
 
-}  // namespace
+void CExtVolume::refuseOpen(std::string why) {
+    opened_ = false;
+    openError_ = kErrInvalidDrive;
+    openReason_ = std::move(why);
+}
 
 std::string ExtFoundProgressText(uint32_t count) {
     char text[64];
@@ -186,7 +192,7 @@ ErrorCode CExtVolume::ReadToBuffer(const ExtFoundFile& record, uint64_t length, 
 }
 
 CExt2Volume::CExt2Volume(const PartitionRecord& record)
-    : CExtVolume(OpenRecordDrive(record), uint64_t{record.startSector} * 512, record.totalBytes, record.label()) {
+    : CExtVolume(ExtOpenRecordDrive(record), uint64_t{record.startSector} * 512, record.totalBytes, record.label()) {
     open();
 }
 

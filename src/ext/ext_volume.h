@@ -84,18 +84,41 @@ public:
     ErrorCode ReadData(const ExtFoundFile& record, uint64_t limit, const std::atomic<bool>* running,
                        const std::function<ErrorCode(ByteSpan)>& sink) const;
 
+    // Scans the inode tables of the groups and table blocks inside
+    // [firstBlock, lastBlock] (clamped, swapped when reversed) for deleted
+    // files (the journal engine adds the inode copies of its journal), then
+    // names them from directory entries and rebuilds their folder paths.
+    // Stops early when m_bRunning goes false; what was found is kept, in
+    // ascending inode order. now: Unix seconds (0: the clock).
+    ErrorCode ScanDeleted(ProgressFields& progress, uint64_t firstBlock = 0, uint64_t lastBlock = UINT64_MAX,
+                          int64_t now = 0);
+    const std::vector<std::unique_ptr<ExtFoundFile>>& found() const { return found_; }
+    std::vector<std::unique_ptr<ExtFoundFile>>& found() { return found_; }
+    // Why the journal gave nothing ("" when it was read, or there is none).
+    const std::string& journalNote() const { return journalNote_; }
+
     std::atomic<bool> m_bRunning{false};
     // A second stop flag polled with m_bRunning (the page's continue flag); null for none.
     void SetPageFlag(const std::atomic<bool>* flag) { pageFlag_ = flag; }
     bool running() const { return m_bRunning.load() && (!pageFlag_ || pageFlag_->load()); }
 
+    struct ScanState;
+
 protected:
     // startByte/lengthBytes: where the partition lies on device (0 length: to its end).
     CExtVolume(DevicePtr device, uint64_t startByte, uint64_t lengthBytes, std::string label);
     void open();
+    // The journal engine's part of a scan, before the inode tables are read.
+    virtual void collectJournal(ScanState&, ProgressFields&, uint64_t, uint64_t) {}
+
+    void refuseOpen(std::string why);
+
+    std::string journalNote_;
 
 private:
     ErrorCode readGroupDescriptors();
+    void judgeConditions();
+    void nameFound(ScanState& st);
 
     DevicePtr device_;
     uint64_t startByte_ = 0;
@@ -107,32 +130,57 @@ private:
     ExtSuperblock sb_;
     std::vector<ExtGroupDesc> groups_;
     const std::atomic<bool>* pageFlag_ = nullptr;
+    std::vector<std::unique_ptr<ExtFoundFile>> found_;
 };
 
-// The inode-table engine (EXT2, and every EXT volume whose block maps
-// survive deletion).
+// The inode-table engine: an inode free in its bitmap that still holds its
+// block map is a deleted file (EXT2, and volumes deleted from without the
+// kernel).
 class CExt2Volume final : public CExtVolume {
 public:
     // Opens "\\.\PhysicalDrive%d" of the record read-only; the label comes from the record.
     explicit CExt2Volume(const PartitionRecord& record);
     CExt2Volume(DevicePtr device, uint64_t startByte, uint64_t lengthBytes, std::string label = {});
+};
 
-    // Scans the inode tables of the groups and table blocks inside
-    // [firstBlock, lastBlock] (clamped, swapped when reversed) for deleted
-    // files, then names them from directory entries. Stops early when
-    // m_bRunning goes false; what was found is kept. now: Unix seconds.
-    ErrorCode ScanDeleted(ProgressFields& progress, uint64_t firstBlock = 0, uint64_t lastBlock = UINT64_MAX,
-                          int64_t now = 0);
-    const std::vector<std::unique_ptr<ExtFoundFile>>& found() const { return found_; }
-    std::vector<std::unique_ptr<ExtFoundFile>>& found() { return found_; }
+// Block kinds of ClassifyBlock.
+enum class ExtBlockKind { OutOfRange = -1, Superblock = 0, Descriptors = 1, BlockBitmap = 2, InodeBitmap = 3,
+                          InodeTable = 4, Data = 5 };
+
+// The journal engine (EXT3, EXT4): the inode-table scan, plus the inode
+// copies that the journal still holds of files whose inode the kernel has
+// cleared since, and names from every journal copy of a directory block.
+class CExt3Volume final : public CExtVolume {
+public:
+    explicit CExt3Volume(const PartitionRecord& record);
+    CExt3Volume(DevicePtr device, uint64_t startByte, uint64_t lengthBytes, std::string label = {});
+
+    ExtBlockKind ClassifyBlock(uint64_t block) const;
+    // The first inode an inode-table block holds; 0 when it is not one.
+    uint32_t FirstInodeOfBlock(uint64_t block) const;
 
 private:
-    struct Folder;
-    void nameFound(const std::vector<Folder>& folders);
-    void judgeConditions();
+    struct Table {
+        uint64_t first = 0, end = 0;
+        uint32_t group = 0;
+    };
+    void finishOpen();
+    void collectJournal(ScanState& st, ProgressFields& progress, uint64_t firstBlock, uint64_t lastBlock) override;
+    const Table* tableOf(uint64_t block) const;
 
-    std::vector<std::unique_ptr<ExtFoundFile>> found_;
+    std::vector<Table> tables_;          // sorted by first block
+    std::vector<uint64_t> bitmapsBlock_;  // sorted
+    std::vector<uint64_t> bitmapsInode_;  // sorted
 };
+
+// The engine a volume needs: the journal one when the superblock has a
+// journal, else the inode-table one. Never null; opened() tells.
+std::unique_ptr<CExtVolume> OpenExtVolume(DevicePtr device, uint64_t startByte, uint64_t lengthBytes,
+                                          std::string label = {});
+std::unique_ptr<CExtVolume> OpenExtVolume(const PartitionRecord& record);
+
+// The drive of a record, opened for reading; null when it cannot be.
+DevicePtr ExtOpenRecordDrive(const PartitionRecord& record);
 
 // "Found Deleted Files : " and "%s %d": two blanks before the count.
 std::string ExtFoundProgressText(uint32_t count);

@@ -9,6 +9,7 @@
 
 #include "dialogs/folder_tree.h"
 #include "dialogs/progress_fields.h"
+#include "dialogs/recovered_file.h"
 #include "dialogs/user_prompt.h"
 #include "ext/ext_volume.h"
 
@@ -21,12 +22,15 @@ struct ExtRecoveryResult {
     uint32_t failed = 0;
     bool cancelled = false;
     std::vector<std::string> failures;  // "Can not ... '<path>'..." one per file
+    std::vector<RecoveredFileRecord> files;  // every ticked file reached, in writing order
 };
 
 // The root and folder nodes contribute their paths below the root; "Lost
 // files" is a folder of its own. The summary goes to prompt.message
-// (caption "Notice").
+// (caption "Notice"). A file that does not come back whole stays as
+// NAME.partial; hash: the records carry the SHA-256 of what was written.
 ExtRecoveryResult RecoverExtFiles(CExtVolume& volume, const FolderTree& tree, const std::string& destination,
-                                  UserPrompt& prompt, ProgressFields& progress, std::atomic<bool>& running);
+                                  UserPrompt& prompt, ProgressFields& progress, std::atomic<bool>& running,
+                                  bool hash = false);
 
 }  // namespace vantor

@@ -15,6 +15,7 @@ const char* SourceText(ExtNameSource s) {
         case ExtNameSource::LiveEntry: return "entry";
         case ExtNameSource::Slack: return "slack";
         case ExtNameSource::DeletedFolder: return "deleted folder";
+        case ExtNameSource::Journal: return "journal";
         case ExtNameSource::None: break;
     }
     return "none";
@@ -33,7 +34,7 @@ ErrorCode ExtSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& ru
         reason_ = "EXT partitions have a deleted-file scan only";
         return kErrNotSupported;
     }
-    volume_ = std::make_unique<CExt2Volume>(record_);
+    volume_ = OpenExtVolume(record_);
     if (!volume_->opened()) {
         reason_ = volume_->openReason();
         return volume_->openError();
@@ -122,7 +123,19 @@ RecoveryOutcome ExtSession::recover(const std::string& destination, UserPrompt& 
         out.refused = true;
         return out;
     }
-    ExtRecoveryResult r = RecoverExtFiles(*volume_, model_.tree(), destination, prompt, state.progress, running);
+    ExtRecoveryResult r =
+        RecoverExtFiles(*volume_, model_.tree(), destination, prompt, state.progress, running, hashWritten());
+    std::unordered_map<const void*, const Found*> index;
+    for (const Found& f : found_) index.emplace(f.record, &f);
+    FolderPaths paths(model_.tree());
+    for (RecoveredFileRecord& f : r.files) {
+        auto it = index.find(f.source);
+        if (it == index.end()) continue;
+        const std::string folder = paths.pathOf(it->second->node);
+        f.id = std::to_string(it->second->record->inodeNumber);
+        f.sourcePath = folder.empty() ? it->second->record->nameText() : folder + "/" + it->second->record->nameText();
+    }
+    out.files = std::move(r.files);
     TakeWriterCounts(out, r);
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The EXT engine behind the EngineSession interface: the inode-table scan,
+// The EXT engines behind the EngineSession interface: the journal engine for
+// volumes with a journal, the inode-table one for the rest,
 // the EXT page model's tree and check marks, and the EXT writer.
 #include <memory>
 #include <string>
@@ -30,7 +31,7 @@ public:
     RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
                             std::atomic<bool>& running) override;
 
-    CExt2Volume* volume() { return volume_.get(); }
+    CExtVolume* volume() { return volume_.get(); }
     ExtPageModel& model() { return model_; }
 
 private:
@@ -41,7 +42,7 @@ private:
     bool passes(const ExtFoundFile& r) const;
 
     PartitionRecord record_;
-    std::unique_ptr<CExt2Volume> volume_;
+    std::unique_ptr<CExtVolume> volume_;
     ExtPageModel model_;
     FilterCriteria filter_;
     bool filterOn_ = false;

@@ -1,15 +1,15 @@
 // The inode-table scan: an inode that is free in its group's bitmap but still
-// holds a block map, a size and a deletion time is a deleted file. Names
-// come afterwards from the directory entries (live ones and those left in
-// the gaps of live entries) that still carry its number.
+// holds a block map, a size and a deletion time is a deleted file; so is a
+// journal copy of an inode whose on-disk twin changed since. Names come
+// afterwards from the directory entries (live ones, those left in the gaps
+// of live entries, freed folders' blocks and journal copies) that still
+// carry its number.
 #include <algorithm>
 #include <ctime>
 #include <unordered_map>
-#include <unordered_set>
 
-#include "ext/ext_dirent.h"
-#include "ext/ext_volume.h"
-#include "platform/codepage.h"
+#include "ext/ext_names.h"
+#include "ext/ext_scan_state.h"
 
 namespace vantor {
 
@@ -20,9 +20,27 @@ constexpr uint64_t kTableRequest = 1u << 20;
 constexpr int64_t kFutureSlack = 86400;
 // Directory data read per folder while naming; real folders are far smaller.
 constexpr uint64_t kMaxFolderBytes = 64ull << 20;
-constexpr size_t kMaxFolderDepth = 4096;
+// Name ranks: every on-disk folder block outranks every journal copy.
+constexpr uint64_t kOnDiskRank = uint64_t{1} << 62;
 
-bool HasBlocks(const ExtInodeView& v) {
+bool IsDeletedFile(const ExtInodeView& v, int64_t now) {
+    return ExtHasBlocks(v) && v.size() != 0 && (v.mode() & 0x8000) != 0 && v.dtime() != 0 &&
+           int64_t{v.dtime()} <= now + kFutureSlack && v.ctime() != 0 && v.mtime() != 0;
+}
+
+// The journal copy is of an earlier state than what the table holds now.
+bool ChangedSince(const ExtInodeView& copy, const ExtInodeView& now) {
+    return copy.ctime() != now.ctime() || copy.blocks() != now.blocks() || copy.dtime() != now.dtime() ||
+           copy.size() != now.size();
+}
+
+bool BitSet(const std::vector<std::byte>& bitmap, uint32_t bit) {
+    return (static_cast<uint8_t>(bitmap[bit / 8]) >> (bit % 8)) & 1;
+}
+
+}  // namespace
+
+bool ExtHasBlocks(const ExtInodeView& v) {
     if (v.block(0) == 0) return false;
     // An emptied extent tree keeps its header but holds nothing.
     if (v.usesExtents()) {
@@ -32,39 +50,14 @@ bool HasBlocks(const ExtInodeView& v) {
     return true;
 }
 
-bool IsDeletedFile(const ExtInodeView& v, int64_t now) {
-    return HasBlocks(v) && v.size() != 0 && (v.mode() & 0x8000) != 0 && v.dtime() != 0 &&
-           int64_t{v.dtime()} <= now + kFutureSlack && v.ctime() != 0 && v.mtime() != 0;
+bool ExtLiveLookingCopy(const ExtInodeView& v, int64_t now) {
+    return ExtHasBlocks(v) && v.dtime() == 0 && v.ctime() != 0 && int64_t{v.ctime()} <= now + kFutureSlack &&
+           ((v.isDirectory() && v.linksCount() > 0) || ((v.mode() & 0x8000) != 0 && v.size() != 0));
 }
 
-bool BitSet(const std::vector<std::byte>& bitmap, uint32_t bit) {
-    return (static_cast<uint8_t>(bitmap[bit / 8]) >> (bit % 8)) & 1;
-}
-
-std::string ShownName(const std::string& raw) {
-    // Ill-formed UTF-8 comes back as U+FFFD; a "?" (what a code page without
-    // the character would give) is shown as "_".
-    std::string name = WideToMultiByte(MultiByteToWide(raw));
-    std::replace(name.begin(), name.end(), '?', '_');
-    return name;
-}
-
-std::string ExtensionOf(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) return {};
-    return AsciiLower(name.substr(dot + 1, 19));
-}
-
-}  // namespace
-
-struct CExt2Volume::Folder {
-    uint32_t inode = 0;
-    std::vector<std::byte> bytes;
-    bool deleted = false;
-};
-
-ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock, uint64_t lastBlock, int64_t now) {
+ErrorCode CExtVolume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock, uint64_t lastBlock, int64_t now) {
     found_.clear();
+    journalNote_.clear();
     if (!opened()) return openError();
     const ExtSuperblock& sb = superblock();
     if (firstBlock >= sb.blocksCount) firstBlock = 0;
@@ -72,7 +65,10 @@ ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock
     if (firstBlock > lastBlock) std::swap(firstBlock, lastBlock);
     if (now == 0) now = static_cast<int64_t>(std::time(nullptr));
 
+    ScanState st;
+    st.now = now;
     progress.setText(ExtFoundProgressText(0));
+    collectJournal(st, progress, firstBlock, lastBlock);
     progress.m_nProgressTotal.store(sb.inodesCount);
     progress.m_nProgressPos.store(0);
 
@@ -80,23 +76,35 @@ ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock
     const uint32_t isz = sb.inodeSize;
     const uint32_t perBlock = B / isz;
     const uint32_t perRequest = std::max<uint32_t>(perBlock, static_cast<uint32_t>(kTableRequest / isz) / perBlock * perBlock);
-    std::vector<Folder> folders;
     std::vector<std::byte> bitmap, table;
-    ErrorCode lastError = kSuccess;
 
-    auto look = [&](uint32_t n, ByteSpan raw, bool inUse) {
-        const ExtInodeView v{raw};
-        if (v.isDirectory() && HasBlocks(v) && (inUse ? v.linksCount() > 0 : v.dtime() != 0)) {
-            folders.push_back({n, std::vector<std::byte>(raw.begin(), raw.end()), !inUse});
-            return;
-        }
-        if (inUse || !IsDeletedFile(v, now)) return;
+    auto add = [&](uint32_t n, ByteSpan raw) {
         auto rec = std::make_unique<ExtFoundFile>();
         rec->inode.assign(raw.begin(), raw.end());
         rec->inodeNumber = n;
         copyToField(rec->name, sizeof rec->name, "Unknown");
         found_.push_back(std::move(rec));
         progress.setText(ExtFoundProgressText(static_cast<uint32_t>(found_.size())));
+    };
+    auto look = [&](uint32_t n, ByteSpan raw, bool inUse) {
+        const ExtInodeView v{raw};
+        const bool liveFolder = inUse && v.isDirectory() && ExtHasBlocks(v) && v.linksCount() > 0;
+        if (liveFolder) {
+            st.folders.push_back({n, std::vector<std::byte>(raw.begin(), raw.end()), false});
+        } else if (auto it = st.folderCopies.find(n); it != st.folderCopies.end()) {
+            st.folders.push_back({n, std::move(it->second.bytes), true});
+        } else if (!inUse && v.isDirectory() && ExtHasBlocks(v) && v.dtime() != 0) {
+            st.folders.push_back({n, std::vector<std::byte>(raw.begin(), raw.end()), true});
+        }
+        if (v.isDirectory()) return;
+        if (!inUse && IsDeletedFile(v, now)) {
+            add(n, raw);
+            return;
+        }
+        auto it = st.fileCopies.find(n);
+        if (it == st.fileCopies.end() || !ChangedSince(ExtInodeView{it->second.bytes}, v)) return;
+        add(n, it->second.bytes);
+        if (inUse) st.reused.insert(n);
     };
 
     for (uint32_t g = 0; g < sb.groupCount && running(); ++g) {
@@ -119,12 +127,9 @@ ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock
                 if (err == kSuccess) {
                     chunk = ByteSpan(table).subspan(size_t{k} * isz, size_t{inBlock} * isz);
                 } else {
-                    // One bad block skips only its own inodes.
+                    // One bad block skips only its own inodes, as bad sectors do.
                     std::vector<std::byte> one;
-                    if (ReadInodeRecords(g, static_cast<uint32_t>(i0 + k), inBlock, one) != kSuccess) {
-                        lastError = err;
-                        continue;
-                    }
+                    if (ReadInodeRecords(g, static_cast<uint32_t>(i0 + k), inBlock, one) != kSuccess) continue;
                     table.resize(size_t{count} * isz);
                     std::copy(one.begin(), one.end(), table.begin() + static_cast<ptrdiff_t>(size_t{k} * isz));
                     chunk = ByteSpan(table).subspan(size_t{k} * isz, one.size());
@@ -139,12 +144,11 @@ ErrorCode CExt2Volume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock
         }
     }
     judgeConditions();
-    nameFound(folders);
-    (void)lastError;  // unreadable tables skip their inodes, as bad sectors do
+    nameFound(st);
     return kSuccess;
 }
 
-void CExt2Volume::judgeConditions() {
+void CExtVolume::judgeConditions() {
     const ExtSuperblock& sb = superblock();
     std::unordered_map<uint32_t, std::vector<std::byte>> bitmaps;
     auto allocated = [&](uint64_t b) -> int {
@@ -182,17 +186,13 @@ void CExt2Volume::judgeConditions() {
     }
 }
 
-void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
-    std::unordered_map<uint32_t, ExtFoundFile*> byInode;
-    for (auto& r : found_) byInode.emplace(r->inodeNumber, r.get());
-    std::unordered_set<uint32_t> folderInodes;
-    for (const Folder& f : folders) folderInodes.insert(f.inode);
-    struct FolderName {
-        std::string name;
-        uint32_t parent = 0;
-        ExtNameSource source = ExtNameSource::None;
-    };
-    std::unordered_map<uint32_t, FolderName> folderNames;
+void CExtVolume::nameFound(ScanState& st) {
+    ExtNameBook book;
+    for (auto& r : found_) book.wantFile(r->inodeNumber, st.reused.count(r->inodeNumber) != 0);
+    const uint32_t maxInode = superblock().inodesCount;
+    // Journal copies of a folder's later blocks carry no "."; the folders'
+    // block maps say whose they are.
+    std::unordered_map<uint64_t, uint32_t> owner;
 
     const uint32_t B = blockSize();
     std::vector<std::byte> buf;
@@ -200,27 +200,29 @@ void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
     // hold fewer than the volume has; a hostile table could name one huge
     // folder thousands of times.
     uint64_t budget = blocksCount();
-    for (const Folder& f : folders) {
-        if (budget == 0) break;
+    for (const ScanState::Folder& f : st.folders) {
+        if (budget == 0 || !running()) break;
         const ExtInodeView v{f.bytes};
         const bool indexed = (v.flags() & kExtIndexFlag) != 0;
         const uint64_t length = std::min<uint64_t>(v.size(), kMaxFolderBytes) / B * B;
         auto entry = [&](const ExtDirEntry& e) {
             const ExtNameSource src = f.deleted ? ExtNameSource::DeletedFolder
                                       : e.fromGap ? ExtNameSource::Slack : ExtNameSource::LiveEntry;
-            // A folder's entry (file type 2) cannot name a file.
-            if (auto it = byInode.find(e.inode);
-                it != byInode.end() && e.fileType != 2 && src < it->second->nameSource) {
-                ExtFoundFile& r = *it->second;
-                copyToField(r.name, sizeof r.name, ShownName(e.name));
-                r.nameSource = src;
-                r.parentInode = f.inode;
+            const uint64_t rank = kOnDiskRank + (src == ExtNameSource::LiveEntry ? 3 : src == ExtNameSource::Slack ? 2 : 1);
+            book.offer(e.inode, f.inode, e.name, e.fileType, rank, src);
+        };
+        auto decode = [&](uint64_t blockNo, ByteSpan block) {
+            if (st.dirCopyBlocks.count(blockNo)) owner.emplace(blockNo, f.inode);
+            bool blockIndexed = indexed;
+            if (f.deleted) {
+                // A freed folder's blocks may hold anything by now.
+                const ExtDirBlockKind kind = ClassifyExtDirBlock(block, maxInode);
+                if (kind == ExtDirBlockKind::None) return;
+                blockIndexed = kind == ExtDirBlockKind::IndexRoot;
             }
-            if (folderInodes.count(e.inode) && (e.fileType == 2 || e.fileType == 0) && e.name != "." &&
-                e.name != "..") {
-                FolderName& fn = folderNames[e.inode];
-                if (src < fn.source) fn = {ShownName(e.name), f.inode, src};
-            }
+            const ExtDirSelf self = DecodeExtDirSelf(block);
+            if (self.self == f.inode) book.offerParent(self.self, self.parent, kOnDiskRank);
+            DecodeExtDirBlock(block, maxInode, blockIndexed, entry);
         };
         WalkBlocks(f.bytes, length, [&](const ExtRun& run) -> ErrorCode {
             if (run.zero) return kSuccess;
@@ -231,43 +233,23 @@ void CExt2Volume::nameFound(const std::vector<Folder>& folders) {
                 buf.resize(static_cast<size_t>(n * B));
                 if (ReadBlocks(run.physical + b, n, buf) == kSuccess)
                     for (uint64_t k = 0; k < n; ++k)
-                        DecodeExtDirBlock(ByteSpan(buf).subspan(static_cast<size_t>(k * B), B),
-                                          superblock().inodesCount, indexed, entry);
+                        decode(run.physical + b + k, ByteSpan(buf).subspan(static_cast<size_t>(k * B), B));
                 b += n;
             }
             return kSuccess;
         });
     }
 
-    for (auto& r : found_) {
-        if (r->nameSource == ExtNameSource::None) {
-            copyToField(r->name, sizeof r->name, ExtInodeFileName(r->inodeNumber));
-            r->extension[0] = '\0';
-            continue;
-        }
-        copyToField(r->extension, sizeof r->extension, ExtensionOf(r->nameText()));
-        // The folder path up to the root, if every folder on the way is named.
-        std::vector<const std::string*> up;
-        std::unordered_set<uint32_t> seen;
-        uint32_t p = r->parentInode;
-        bool known = true;
-        while (p != kExtRootInode) {
-            auto it = folderNames.find(p);
-            if (it == folderNames.end() || !seen.insert(p).second || up.size() >= kMaxFolderDepth) {
-                known = false;
-                break;
-            }
-            up.push_back(&it->second.name);
-            p = it->second.parent;
-        }
-        r->folderKnown = known;
-        r->folderPath.clear();
-        if (!known) continue;
-        for (size_t i = up.size(); i-- > 0;) {
-            if (!r->folderPath.empty()) r->folderPath += '/';
-            r->folderPath += *up[i];
-        }
+    for (const ScanState::DirCopy& c : st.dirCopies) {
+        uint32_t folder = c.self.self;
+        if (folder == 0)
+            if (auto it = owner.find(c.block); it != owner.end()) folder = it->second;
+        const uint64_t rank = c.order * 2;
+        book.offerParent(c.self.self, c.self.parent, rank);
+        for (const ExtDirEntry& e : c.entries)
+            book.offer(e.inode, folder, e.name, e.fileType, rank + (e.fromGap ? 0 : 1), ExtNameSource::Journal);
     }
+    book.apply(found_);
 }
 
 }  // namespace vantor
