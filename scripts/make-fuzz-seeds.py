@@ -196,6 +196,53 @@ def ext_seeds(out):
         put(out, "ext_volume_fuzz", "ext2-64k", vol + bytes(64 * 1024 - len(vol)))
 
 
+def ext_journal_seeds(fx, out):
+    # Real JBD2 blocks: the head of the 1 KiB ext-journal.img volume's journal,
+    # and the root folder block of each of its volumes. The journal harness puts its input
+    # in the journal of a small ext3 volume (inode table at block 5, inodes
+    # of 128 bytes), so one more seed is a transaction built for that volume:
+    # a copy of inode-table block 5 holding a regular file, a directory
+    # block naming it, and a commit.
+    img = os.path.join(fx, "ext-journal.img")
+    for tag, start in (("ext3-1k", 2048), ("ext3-4k", 18432), ("ext4", 51200)):
+        base = start * SECTOR
+        sb = read(img, base + 1024, 1024)
+        bs = 1024 << struct.unpack_from("<I", sb, 24)[0]
+        ipg, isz = struct.unpack_from("<I", sb, 40)[0], struct.unpack_from("<H", sb, 88)[0]
+        gdt = base + (struct.unpack_from("<I", sb, 20)[0] + 1) * bs
+        table = struct.unpack_from("<I", read(img, gdt, 32), 8)[0]
+
+        def inode(n):
+            return read(img, base + table * bs + (n - 1) * isz, isz)
+
+        def block(inode_bytes, i):
+            if struct.unpack_from("<I", inode_bytes, 32)[0] & 0x80000:  # extents, depth 0
+                return struct.unpack_from("<I", inode_bytes, 40 + 12 + 8)[0] + i
+            return struct.unpack_from("<I", inode_bytes, 40 + 4 * i)[0]
+
+        journal = inode(struct.unpack_from("<I", sb, 224)[0])
+        head = b"".join(read(img, base + block(journal, i) * bs, bs) for i in range(min(12, 65536 // bs)))
+        if bs == 1024:  # the harness volume's block size
+            put(out, "ext_journal_fuzz", tag + "-head", head)
+        put(out, "ext_dirblock_fuzz", tag + "-root", bytes([1 if bs == 4096 else 0]) + read(img, base + block(inode(2), 0) * bs, bs))
+
+    be = lambda *v: b"".join(struct.pack(">I", x) for x in v)
+    jsb = (be(0xC03B3998, 4, 0, 1024, 64, 1, 1, 0) + bytes(1024 - 32))
+    desc = be(0xC03B3998, 1, 7) + be(5, 0) + bytes(16) + be(20, 2 | 8)
+    desc += bytes(1024 - len(desc))
+    itable = bytearray(1024)
+    struct.pack_into("<HHIIIIIHHIII", itable, 6 * 128, 0x81A4, 0, 3000, 1700000000, 1700000000,
+                     1700000000, 0, 0, 1, 6, 0, 0)
+    struct.pack_into("<III", itable, 6 * 128 + 40, 30, 31, 32)
+    dirb = bytearray(1024)
+    struct.pack_into("<IHBB", dirb, 0, 2, 12, 1, 2); dirb[8:9] = b"."
+    struct.pack_into("<IHBB", dirb, 12, 2, 12, 2, 2); dirb[20:22] = b".."
+    struct.pack_into("<IHBB", dirb, 24, 7, 1000, 8, 1); dirb[32:40] = b"gone.txt"
+    commit = be(0xC03B3998, 2, 7) + bytes(1012)
+    put(out, "ext_journal_fuzz", "built-transaction", jsb + desc + bytes(itable) + bytes(dirb) + commit)
+    put(out, "ext_dirblock_fuzz", "built-first-block", b"\x00" + bytes(dirb))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -204,6 +251,7 @@ def main():
     ntfs_seeds(fx, out)
     partition_seeds(fx, out)
     ext_seeds(out)
+    ext_journal_seeds(fx, out)
 
 
 if __name__ == "__main__":
