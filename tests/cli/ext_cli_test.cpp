@@ -41,6 +41,20 @@ TEST(ExtCli, ScanListsTheExt4VolumeInJson) {
     EXPECT_EQ(files["notes.txt"]["attributes"], "rw-r--");
 }
 
+// Kernel-deleted files of a journalled ext4: found through the journal, with
+// their folder paths, and a whole removed folder rebuilt.
+TEST(ExtCli, TheJournalGivesKernelDeletedExt4FilesTheirFolders) {
+    const auto r = test::RunCli("--quiet --image '" + Fixture("ext-journal.img") + "' scan deleted --partition 3 --json 2>/dev/null");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["engine"], "EXT4");
+    EXPECT_EQ(j["fileCount"], 20);
+    std::map<std::string, nlohmann::json> files;
+    CollectFiles(j["tree"], files);
+    for (const char* path : {"docs/reports/2023/q6.txt", "docs/frag.bin", "photos/img3.jpg", "big.log"})
+        EXPECT_TRUE(files.count(path)) << path;
+}
+
 TEST(ExtCli, RecoverBringsBackTheSampleExt3FileByName) {
     test::ScratchDir scratch;
     const fs::path to = scratch.path() / "out";

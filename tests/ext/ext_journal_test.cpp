@@ -8,8 +8,11 @@
 #include <sstream>
 
 #include "ext/ext_journal.h"
+#include "ext/ext_page_model.h"
+#include "ext/ext_writer.h"
 #include "ext/ext_test_util.h"
 #include "platform/sha256.h"
+#include "support/scratch_dir.h"
 
 namespace vantor {
 namespace {
@@ -101,6 +104,130 @@ TEST(ExtJournal, DeletedFilesComeBackByteExactWithNamesAndFolders) {
                     vol->found().size(), exact, named, withPath);
         EXPECT_EQ(vol->found().size(), deleted);
     }
+}
+
+// The writer's records: hashes of what it wrote, and a file whose block map
+// is damaged kept as NAME.partial, reported once and counted as failed.
+TEST(ExtJournal, WriterKeepsADamagedFileAsPartialAndRecordsEveryFile) {
+    test::ScratchDir scratch;
+    auto vol = Open(kVolumes[1]);
+    ASSERT_TRUE(vol && vol->opened());
+    ProgressFields progress;
+    vol->m_bRunning = true;
+    ASSERT_EQ(vol->ScanDeleted(progress), kSuccess);
+    ExtFoundFile* broken = nullptr;
+    for (auto& r : vol->found())
+        if (r->nameText() == "doc1.txt") broken = r.get();
+    ASSERT_NE(broken, nullptr);
+    writeLe32(broken->inode, 40, 0xFFFFFFF0);  // i_block[0] past the volume
+    ExtPageModel model;
+    model.build("EXT3", vol->volumeLabel(), vol->found());
+    model.checkAll(true);
+    fattest::ScriptedPrompt prompt;
+    std::atomic<bool> running{true};
+    const std::string to = (scratch.path() / "out").string();
+    const ExtRecoveryResult r = RecoverExtFiles(*vol, model.tree(), to, prompt, progress, running, true);
+    EXPECT_EQ(r.written, 19u);
+    EXPECT_EQ(r.failed, 1u);
+    const std::string line =
+        "Can not recovery file 'docs/doc1.txt': its block map is damaged. Kept as 'doc1.txt.partial'.";
+    EXPECT_EQ(r.failures, std::vector<std::string>{line});
+    EXPECT_EQ(prompt.messages, std::vector<std::string>{line + "\n"});
+    EXPECT_TRUE(std::filesystem::exists(to + "/docs/doc1.txt.partial"));
+    EXPECT_FALSE(std::filesystem::exists(to + "/docs/doc1.txt"));
+    std::map<std::string, std::string> sha;
+    for (const ManifestFile& m : Manifest(kVolumes[1].tag)) sha[m.path] = m.sha256;
+    ASSERT_EQ(r.files.size(), 20u);
+    for (const RecoveredFileRecord& f : r.files) {
+        SCOPED_TRACE(f.path);
+        if (f.path == "docs/doc1.txt") {
+            EXPECT_EQ(f.status, RecoveredStatus::Failed);
+            EXPECT_EQ(f.keptAs, "docs/doc1.txt.partial");
+            continue;
+        }
+        EXPECT_EQ(f.status, RecoveredStatus::Written);
+        EXPECT_EQ(f.sha256, sha[f.path]);
+        EXPECT_FALSE(f.runs.empty());
+    }
+}
+
+TEST(ExtJournal, BlockKindsAndFirstInodes) {
+    struct Row {
+        size_t volume;
+        uint64_t block;
+        ExtBlockKind kind;
+        uint32_t firstInode;
+    };
+    using K = ExtBlockKind;
+    const Row rows[] = {
+        // ext3, 1 KiB blocks: boot block, superblock at 1, descriptors at 2,
+        // reserved descriptors 3-33, bitmaps 34 and 35, inode table 36-291.
+        {0, 0, K::Superblock, 0},   {0, 1, K::Superblock, 0},    {0, 2, K::Descriptors, 0},
+        {0, 33, K::Descriptors, 0}, {0, 34, K::BlockBitmap, 0},  {0, 35, K::InodeBitmap, 0},
+        {0, 36, K::InodeTable, 1},  {0, 291, K::InodeTable, 2041}, {0, 292, K::Data, 0},
+        {0, 8191, K::Data, 0},      {0, 8192, K::OutOfRange, 0},
+        // ext4 (flex_bg): bitmaps at 3 and 19, inode table 35-290 of 16 inodes each.
+        {2, 3, K::BlockBitmap, 0},  {2, 19, K::InodeBitmap, 0},  {2, 163, K::InodeTable, 2049},
+        {2, 291, K::Data, 0},
+    };
+    std::unique_ptr<CExtVolume> vols[3];
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(kVolumes[r.volume].tag) + " block " + std::to_string(r.block));
+        if (!vols[r.volume]) vols[r.volume] = Open(kVolumes[r.volume]);
+        auto* v3 = dynamic_cast<CExt3Volume*>(vols[r.volume].get());
+        ASSERT_NE(v3, nullptr);
+        EXPECT_EQ(v3->ClassifyBlock(r.block), r.kind);
+        EXPECT_EQ(v3->FirstInodeOfBlock(r.block), r.firstInode);
+    }
+}
+
+// Tag layouts the fixtures do not make (v2 and v3 checksums, old v1
+// journals), the same-identifier flag and the escaped flag.
+TEST(ExtJournal, DescriptorTagsOfEveryLayout) {
+    auto be = [](std::vector<std::byte>& b, size_t at, uint32_t v, int bytes = 4) {
+        for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = std::byte((v >> (8 * (bytes - 1 - i))) & 0xFF);
+    };
+    struct Row {
+        uint32_t type, incompat;
+        size_t tagBytes, tail;
+    };
+    for (const Row& r : {Row{3, 0, 8, 0}, Row{4, 0, 8, 0}, Row{4, 0x2, 12, 0}, Row{4, 0x8, 10, 4}, Row{4, 0xA, 14, 4},
+                         Row{4, 0x12, 16, 4}}) {
+        SCOPED_TRACE("incompat " + std::to_string(r.incompat));
+        std::vector<std::byte> sbBlock(1024), desc(1024);
+        be(sbBlock, 0, kJbdMagic), be(sbBlock, 4, r.type), be(sbBlock, 12, 1024), be(sbBlock, 16, 1024);
+        be(sbBlock, 20, 1), be(sbBlock, 40, r.incompat);
+        JbdSuperblock jsb;
+        std::string why;
+        ASSERT_EQ(ParseJbdSuperblock(sbBlock, jsb, why), kSuccess) << why;
+        EXPECT_EQ(jsb.tagBytes, r.tagBytes);
+        EXPECT_EQ(jsb.tailBytes, r.tail);
+        const bool v3 = r.tagBytes == 16;
+        size_t at = 12;
+        auto tag = [&](uint32_t block, uint32_t high, uint32_t flags) {
+            be(desc, at, block);
+            if (v3) be(desc, at + 4, flags);
+            else be(desc, at + 6, flags, 2);
+            if (jsb.is64Bit) be(desc, at + 8, high);
+            at += r.tagBytes + ((flags & kJbdTagSameUuid) ? 0 : 16);
+        };
+        tag(100, 1, 0);                                   // identifier follows
+        tag(200, 0, kJbdTagSameUuid | kJbdTagEscaped);
+        tag(300, 0, kJbdTagSameUuid | kJbdTagLast);
+        tag(400, 0, kJbdTagSameUuid);                     // past the last tag
+        std::vector<JbdTag> tags;
+        DecodeJbdTags(desc, jsb, tags);
+        ASSERT_EQ(tags.size(), 3u);
+        EXPECT_EQ(tags[0].block, jsb.is64Bit ? (uint64_t{1} << 32) + 100 : 100);
+        EXPECT_EQ(tags[1].block, 200u);
+        EXPECT_TRUE(tags[1].escaped);
+        EXPECT_FALSE(tags[2].escaped);
+    }
+    std::vector<std::byte> junk(1024);
+    JbdSuperblock jsb;
+    std::string why;
+    EXPECT_EQ(ParseJbdSuperblock(junk, jsb, why), kErrInvalidDrive);
+    EXPECT_EQ(why, "the journal's first block is not a journal superblock");
 }
 
 }  // namespace
