@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-dev
-  xz-utils
+  xz-utils e2fsprogs
 )
 # The desktop application and its offscreen/Xvfb tests.
 packages+=(qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
