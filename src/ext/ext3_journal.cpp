@@ -137,9 +137,12 @@ void CExt3Volume::collectJournal(ScanState& st, ProgressFields& progress, uint64
         journalNote_ = "the journal inode cannot be read";
         return;
     }
-    const uint64_t blocks = ExtInodeView{jraw}.size() / B;
+    // A journal lies inside its volume and has no holes; anything else would
+    // only make the walk read zeros for as long as a hostile size says.
+    const uint64_t blocks = std::min<uint64_t>(ExtInodeView{jraw}.size() / B, sb.blocksCount);
     std::vector<ExtRun> runs;
     const ErrorCode mapErr = WalkBlocks(jraw, blocks * B, [&](const ExtRun& r) {
+        if (r.zero) return kErrInvalidParameter;
         runs.push_back(r);
         return kSuccess;
     });

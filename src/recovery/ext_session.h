@@ -21,6 +21,8 @@ public:
     // Deleted files only; a formatted scan gives kErrNotSupported.
     ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) override;
     std::string scanErrorText() const override;
+    // Why the journal gave nothing, when it did not.
+    std::string scanNote() const override { return volume_ ? volume_->journalNote() : std::string(); }
     const FolderTree& tree() const override { return model_.tree(); }
     FilterCriteria& pageFilter() override { return filter_; }
     void setFilterEnabled(bool on) override { filterOn_ = on; }
