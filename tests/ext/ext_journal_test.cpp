@@ -49,14 +49,19 @@ std::vector<ManifestFile> Manifest(const std::string& tag) {
     return out;
 }
 
-std::unique_ptr<CExtVolume> Open(const JournalVolume& v) {
+std::vector<std::byte> VolumeBytes(const JournalVolume& v) {
     const std::vector<std::byte> disk = fattest::ReadWholeFile(fattest::FixturePath("ext-journal.img"));
-    if (disk.size() < (v.startSector + v.sectors) * 512) return nullptr;
-    std::vector<std::byte> bytes(disk.begin() + static_cast<std::ptrdiff_t>(v.startSector * 512),
-                                 disk.begin() + static_cast<std::ptrdiff_t>((v.startSector + v.sectors) * 512));
+    if (disk.size() < (v.startSector + v.sectors) * 512) return {};
+    return {disk.begin() + static_cast<std::ptrdiff_t>(v.startSector * 512),
+            disk.begin() + static_cast<std::ptrdiff_t>((v.startSector + v.sectors) * 512)};
+}
+
+std::unique_ptr<CExtVolume> Open(std::vector<std::byte> bytes) {
+    if (bytes.empty()) return nullptr;
     const uint64_t n = bytes.size();
     return OpenExtVolume(std::make_shared<MemoryDevice>(std::move(bytes)), 0, n);
 }
+std::unique_ptr<CExtVolume> Open(const JournalVolume& v) { return Open(VolumeBytes(v)); }
 
 TEST(ExtJournal, DeletedFilesComeBackByteExactWithNamesAndFolders) {
     for (const JournalVolume& jv : kVolumes) {
@@ -178,6 +183,37 @@ TEST(ExtJournal, BlockKindsAndFirstInodes) {
         ASSERT_NE(v3, nullptr);
         EXPECT_EQ(v3->ClassifyBlock(r.block), r.kind);
         EXPECT_EQ(v3->FirstInodeOfBlock(r.block), r.firstInode);
+    }
+}
+
+// A journal inode claiming a terabyte and a journal superblock claiming four
+// billion blocks: the walk stops at the map's end instead of reading zeros;
+// a first block that is no journal superblock gives nothing, with a reason.
+TEST(ExtJournal, HostileJournalSizesEndTheWalkWithAReason) {
+    struct Row {
+        uint32_t sizeHigh;       // journal inode's i_size_high
+        uint32_t maxLen;         // journal superblock's s_maxlen
+        bool clearMagic;
+        const char* note;
+    };
+    for (const Row& r : {Row{256, 0xFFFFFFFF, false, "the journal's block map is damaged"},
+                         Row{0, 0xFFFFFFFF, false, ""},
+                         Row{0, 1024, true, "the journal's first block is not a journal superblock"}}) {
+        SCOPED_TRACE(r.note);
+        std::vector<std::byte> bytes = VolumeBytes(kVolumes[0]);
+        ASSERT_FALSE(bytes.empty());
+        const size_t journalInode = 36 * 1024 + 7 * 128;  // inode 8, table at block 36
+        writeLe32(MutableByteSpan(bytes), journalInode + 108, r.sizeHigh);
+        const size_t jsb = size_t{readLe32(bytes, journalInode + 40)} * 1024;
+        for (int i = 0; i < 4; ++i) bytes[jsb + 16 + static_cast<size_t>(i)] = std::byte((r.maxLen >> (24 - 8 * i)) & 0xFF);
+        if (r.clearMagic) bytes[jsb] = std::byte{0};
+        auto vol = Open(std::move(bytes));
+        ASSERT_TRUE(vol && vol->opened());
+        ProgressFields progress;
+        vol->m_bRunning = true;
+        ASSERT_EQ(vol->ScanDeleted(progress), kSuccess);
+        EXPECT_EQ(vol->journalNote(), r.note);
+        EXPECT_EQ(vol->found().size(), r.note[0] ? 0u : 20u);
     }
 }
 
