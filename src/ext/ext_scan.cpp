@@ -52,7 +52,7 @@ bool ExtHasBlocks(const ExtInodeView& v) {
 
 bool ExtLiveLookingCopy(const ExtInodeView& v, int64_t now) {
     return ExtHasBlocks(v) && v.dtime() == 0 && v.ctime() != 0 && int64_t{v.ctime()} <= now + kFutureSlack &&
-           ((v.isDirectory() && v.linksCount() > 0) || ((v.mode() & 0x8000) != 0 && v.size() != 0));
+           ((v.isDirectory() && v.linksCount() > 0) || (v.isRegular() && v.size() != 0));
 }
 
 ErrorCode CExtVolume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock, uint64_t lastBlock, int64_t now) {
@@ -96,7 +96,6 @@ ErrorCode CExtVolume::ScanDeleted(ProgressFields& progress, uint64_t firstBlock,
         } else if (!inUse && v.isDirectory() && ExtHasBlocks(v) && v.dtime() != 0) {
             st.folders.push_back({n, std::vector<std::byte>(raw.begin(), raw.end()), true});
         }
-        if (v.isDirectory()) return;
         if (!inUse && IsDeletedFile(v, now)) {
             add(n, raw);
             return;

@@ -13,7 +13,8 @@ namespace vantor {
 
 // The inode holds data blocks (an emptied extent tree does not).
 bool ExtHasBlocks(const ExtInodeView& v);
-// A journal copy worth keeping: a live regular file or folder with data.
+// A journal copy worth keeping: a live regular file or folder with data
+// (a symlink's i_block holds its target's text, not block numbers).
 bool ExtLiveLookingCopy(const ExtInodeView& v, int64_t now);
 
 struct CExtVolume::ScanState {
