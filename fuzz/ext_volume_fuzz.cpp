@@ -1,5 +1,5 @@
-// Superblock + group descriptors open over hostile bytes, then the deleted-
-// inode scan with its naming walk and extraction of what it found: refuse or
+// Superblock + group descriptors open over hostile bytes (the journal engine
+// when the superblock has a journal), then the deleted-inode scan with its naming walk and extraction of what it found: refuse or
 // open cleanly, stay bounded.
 #include <cstdlib>
 #include <vector>
@@ -9,7 +9,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vantor;
     std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(data), reinterpret_cast<const std::byte*>(data) + size);
-    CExt2Volume vol(std::make_shared<MemoryDevice>(std::move(bytes)), 0, size);
+    auto volume = OpenExtVolume(std::make_shared<MemoryDevice>(std::move(bytes)), 0, size);
+    CExtVolume& vol = *volume;
     if (!vol.opened()) {
         if (vol.openReason().empty()) std::abort();
         return 0;
