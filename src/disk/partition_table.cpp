@@ -136,7 +136,7 @@ bool IsExtendedType(uint8_t type) { return type == 0x05 || type == 0x0F || type 
 
 bool IsWholeDiskFileSystem(ByteSpan s) {
     return (readU8(s, 0) == 0xEB && bytesEqual(s, 82, "FAT3")) || bytesEqual(s, 3, "NTFS") ||
-           bytesEqual(s, 54, "FAT1");
+           bytesEqual(s, 54, "FAT1") || bytesEqual(s, 3, "EXFAT   ");
 }
 
 }  // namespace
@@ -156,7 +156,11 @@ bool NameByTypeByte(BlockDevice& dev, PartitionRecord& r) {
     r.freeBytes = r.totalBytes;
     switch (r.partitionType) {
         case 0x06: r.setFileSystem("#FAT16#"); return true;
-        case 0x07: r.setFileSystem("#NTFS#"); return true;
+        case 0x07:
+            // exFAT shares the type byte with NTFS; its boot sector tells them apart.
+            r.setFileSystem(bytesEqual(ByteSpan(reinterpret_cast<const std::byte*>(r.bootSector), 512), 3, "EXFAT   ")
+                                ? "exFAT" : "#NTFS#");
+            return true;
         case 0x0B:
         case 0x0C: r.setFileSystem("#FAT32#"); return true;
         case 0x82: r.setFileSystem("SWAP"); return true;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "disk/exfat_layout.h"
 #include "disk/partition_table.h"
 #include "disk/ntfs_layout.h"
 #include "platform/codepage.h"
@@ -273,6 +274,20 @@ std::optional<VolumeEntry> ProbeNtfs(BlockDevice& dev, ByteSpan s, uint64_t star
     return v;
 }
 
+std::optional<VolumeEntry> ProbeExfat(BlockDevice& dev, ByteSpan s, uint64_t startByte, uint64_t lengthBytes) {
+    const auto b = DecodeExfatBoot(s, lengthBytes);
+    if (!b) return std::nullopt;
+    VolumeEntry v;
+    v.startByte = startByte;
+    v.lengthBytes = lengthBytes;
+    v.fileSystem = "exFAT";
+    v.sectorsPerCluster = b->sectorsPerCluster();
+    v.bytesPerSector = b->sectorBytes();
+    v.totalClusters = b->clusterCount;
+    if (const auto root = ReadExfatRootInfo(dev, startByte, *b)) v.label = root->label;
+    return v;
+}
+
 // The volume's boot sector, when it carries the 55AAh signature.
 bool ReadBootSector(BlockDevice& dev, uint64_t startByte, std::byte (&sec)[512]) {
     if (startByte > dev.size() || dev.size() - startByte < sizeof sec) return false;
@@ -286,6 +301,7 @@ std::optional<VolumeEntry> ProbeVolume(BlockDevice& dev, uint64_t startByte, uin
     if (!ReadBootSector(dev, startByte, sec)) return std::nullopt;
     ByteSpan s(sec, sizeof sec);
     if (bytesEqual(s, 3, "NTFS    ")) return ProbeNtfs(dev, s, startByte, lengthBytes);
+    if (IsExfatBootSector(s)) return ProbeExfat(dev, s, startByte, lengthBytes);
     if (readU8(s, 0) == 0xEB || readU8(s, 0) == 0xE9) return ProbeFat(s, startByte, lengthBytes);
     return std::nullopt;
 }
@@ -295,6 +311,10 @@ std::optional<uint64_t> CountFreeBytes(BlockDevice& dev, uint64_t startByte, con
     if (!ReadBootSector(dev, startByte, sec)) return std::nullopt;
     ByteSpan s(sec, sizeof sec);
     if (bytesEqual(s, 3, "NTFS    ")) return NtfsFreeBytes(dev, s, startByte, stop);
+    if (IsExfatBootSector(s)) {
+        const auto b = DecodeExfatBoot(s, dev.size() - startByte);
+        return b ? CountExfatFreeBytes(dev, startByte, *b, stop) : std::nullopt;
+    }
     if (readU8(s, 0) == 0xEB || readU8(s, 0) == 0xE9) return FatFreeBytes(dev, s, startByte, stop);
     return std::nullopt;
 }

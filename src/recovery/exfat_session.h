@@ -1,0 +1,57 @@
+#pragma once
+// The exFAT engine behind the EngineSession interface: the deleted and
+// formatted scans fill the tree, check marks run between folders and files,
+// and recovery runs the exFAT writer on the ticked files.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "exfat/exfat_scan.h"
+#include "exfat/exfat_volume.h"
+#include "recovery/engine_session.h"
+
+namespace vantor {
+
+class ExfatSession final : public EngineSession {
+public:
+    explicit ExfatSession(const PartitionRecord& record);
+
+    std::string engineName() const override { return "exFAT"; }
+    ErrorCode scan(ScanKind kind, AppState& state, std::atomic<bool>& running) override;
+    std::string scanErrorText() const override { return reason_; }
+    std::string scanNote() const override;
+    const FolderTree& tree() const override { return tree_; }
+    FilterCriteria& pageFilter() override { return filter_; }
+    void setFilterEnabled(bool on) override { filterOn_ = on; }
+    std::vector<FoundEntry> entries() const override;
+    bool setChecked(const std::string& idOrFolderPath, bool on) override;
+    void setFolderChecked(FolderNode* node, bool on) override;
+    void checkAll(bool on) override { setFolderChecked(tree_.root(), on); }
+    RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
+                            std::atomic<bool>& running) override;
+    DestinationCheck checkDestination(const std::string& destination) override;
+
+    const CExfatVolume* volume() const { return volume_.get(); }
+    const ExfatScanResult& lastScan() const { return lastScan_; }
+
+private:
+    struct Found {
+        FolderNode* node;
+        ExfatFoundFile* record;
+    };
+    bool passes(const ExfatFoundFile& r) const;
+    void updateAncestors(FolderNode* node);
+
+    PartitionRecord record_;
+    std::unique_ptr<CExfatVolume> volume_;
+    FolderTree tree_;
+    FilterCriteria filter_;
+    bool filterOn_ = false;
+    std::string reason_;
+    ExfatScanResult lastScan_;
+    std::vector<Found> found_;  // tree order; the id is "x" + the entry's volume offset in hex
+};
+
+std::unique_ptr<EngineSession> CreateExfatSession(const PartitionRecord& record);
+
+}  // namespace vantor
