@@ -115,6 +115,8 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, ReportCli,
                                            ReportCase{"fat-fragment.img", "deleted", "FAT", 0, true},
                                            ReportCase{"ntfs-overwritten.img", "deleted", "NTFS", 0, true},
                                            ReportCase{"fat-fat32.img", "deleted", "FAT32"},
+                                           ReportCase{"exfat-deleted.img", "deleted", "exFAT"},
+                                           ReportCase{"exfat-formatted.img", "formatted", "exFAT"},
                                            // Runs are the drive's bytes, not the partition's.
                                            ReportCase{"sector-4k.img", "deleted", "NTFS", 1}));
 
