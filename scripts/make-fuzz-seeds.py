@@ -243,6 +243,90 @@ def ext_journal_seeds(fx, out):
     put(out, "ext_dirblock_fuzz", "built-first-block", b"\x00" + bytes(dirb))
 
 
+def exfat_set(name, attr, first, length, deleted=False, no_fat=True):
+    """One file entry set (85h, C0h, C1h...) with its checksum and name hash."""
+    units = name.encode("utf-16-le")
+    n = len(name)
+    names = (n + 14) // 15
+    entries = bytearray(32 * (2 + names))
+    struct.pack_into("<BBHH", entries, 0, 0x85, 1 + names, 0, attr)
+    struct.pack_into("<III", entries, 8, 0x576E0000 | 0xB28A, 0x576E0000 | 0xB28A, 0x576E0000)
+    h = 0
+    for b in name.upper().encode("utf-16-le"):
+        h = (((h & 1) << 15) + (h >> 1) + b) & 0xFFFF
+    struct.pack_into("<BBBBHHQIIQ", entries, 32, 0xC0, 1 | (2 if no_fat else 0), 0, n, h, 0, length, 0, first, length)
+    for i in range(names):
+        entries[64 + 32 * i] = 0xC1
+        chunk = units[30 * i:30 * (i + 1)]
+        entries[64 + 32 * i + 2:64 + 32 * i + 2 + len(chunk)] = chunk
+    total = 0
+    for i, b in enumerate(entries):
+        if i not in (2, 3):
+            total = (((total & 1) << 15) + (total >> 1) + b) & 0xFFFF
+    struct.pack_into("<H", entries, 2, total)
+    if deleted:
+        for i in range(0, len(entries), 32):
+            entries[i] &= 0x7F
+    return bytes(entries)
+
+
+def exfat_seeds(fx, out):
+    # A 64 KiB exFAT (512-byte clusters) from mkfs.exfat, its serial pinned,
+    # with entry sets written in: a live file, a deleted chained file, a
+    # deleted folder with a file, and a folder whose parent is gone.
+    with tempfile.TemporaryDirectory() as tmp:
+        img = os.path.join(tmp, "v.img")
+        with open(img, "wb") as f:
+            f.truncate(64 * 1024)
+        subprocess.run(["mkfs.exfat", "-c", "512", "-b", "4K", "-L", "SEED", img], check=True, capture_output=True)
+        with open(img, "rb") as f:
+            vol = bytearray(f.read())
+    struct.pack_into("<I", vol, 100, 0x5A3E0F00)
+    heap = struct.unpack_from("<I", vol, 88)[0] * SECTOR
+    fat = struct.unpack_from("<I", vol, 80)[0] * SECTOR
+    root = struct.unpack_from("<I", vol, 96)[0]
+
+    def at(c):
+        return heap + (c - 2) * SECTOR
+
+    def put_entries(c, skip, data):
+        vol[at(c) + skip:at(c) + skip + len(data)] = data
+
+    put_entries(root, 96, exfat_set("keep.txt", 0x20, 16, 600) + exfat_set("gone.bin", 0x20, 18, 1000, True, False) +
+                exfat_set("old", 0x10, 22, 512, True))
+    put_entries(22, 0, exfat_set("inner.txt", 0x20, 23, 100, True))
+    put_entries(30, 0, exfat_set("sub", 0x10, 31, 512))
+    put_entries(31, 0, exfat_set("deep.dat", 0x20, 32, 300))
+    for c, n in ((18, 20), (20, 0xFFFFFFFF)):
+        struct.pack_into("<I", vol, fat + 4 * c, n)
+    for c in (16, 17, 18, 20, 23, 32):
+        vol[at(c):at(c) + SECTOR] = bytes(((c * 31 + i) & 0xFF) for i in range(SECTOR))
+    bitmap = at(struct.unpack_from("<I", vol, at(root) + 32 + 20)[0])
+    for c in (16, 17):
+        vol[bitmap + (c - 2) // 8] |= 1 << ((c - 2) % 8)
+    # The boot checksum over sectors 0-10, in sector 11 and the backup region.
+    total = 0
+    for i, b in enumerate(vol[:11 * SECTOR]):
+        if i not in (106, 107, 112):
+            total = ((total >> 1) | ((total & 1) << 31)) + b & 0xFFFFFFFF
+    for region in (0, 12):
+        if region:
+            vol[12 * SECTOR:23 * SECTOR] = vol[:11 * SECTOR]
+        vol[(region + 11) * SECTOR:(region + 12) * SECTOR] = struct.pack("<I", total) * (SECTOR // 4)
+    put(out, "exfat_volume_fuzz", "exfat-64k", bytes(vol))
+    put(out, "exfat_formatted_fuzz", "exfat-64k", bytes(vol))
+    put(out, "exfat_entryset_fuzz", "root", bytes(vol[at(root):at(root) + SECTOR]))
+    # A real directory cluster of the exfat-fuse fixture: deleted sets with
+    # non-ASCII and 255-character names.
+    disk = os.path.join(fx, "exfat-deleted.img")
+    with open(disk, "rb") as f:
+        image = f.read()
+    where = image.find("Übersicht".encode("utf-16-le"))
+    if where >= 0:
+        start = 2048 * SECTOR + (where - 2048 * SECTOR) // 4096 * 4096
+        put(out, "exfat_entryset_fuzz", "dokumente", image[start:start + 4096])
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -252,6 +336,7 @@ def main():
     partition_seeds(fx, out)
     ext_seeds(out)
     ext_journal_seeds(fx, out)
+    exfat_seeds(fx, out)
 
 
 if __name__ == "__main__":

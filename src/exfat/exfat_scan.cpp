@@ -36,7 +36,9 @@ struct Collector {
     ExfatScanResult result;
 
     // A record for set, or null when the criteria leave it out or the list is full.
-    std::unique_ptr<ExfatFoundFile> make(const ExfatEntrySet& set, uint64_t offset, bool fatKnown) {
+    // live: the set is in use in a folder the current bitmap holds (a live
+    // file of the new volume): its clusters are its own.
+    std::unique_ptr<ExfatFoundFile> make(const ExfatEntrySet& set, uint64_t offset, bool fatKnown, bool live = false) {
         if (result.files >= kExfatMaxRecords) {
             result.recordsCut = true;
             return nullptr;
@@ -47,10 +49,10 @@ struct Collector {
         r->ext = LowerExt(r->name);
         r->entryOffset = offset;
         r->deleted = !set.inUse;
-        r->formatted = !fatKnown;
+        r->formatted = !fatKnown && !live;
         if (criteria && !MatchesCriteria(*criteria, r->ext, r->name, r->size(), ExfatDosDate(set.modified)))
             return nullptr;
-        r->condition = LocateExfatData(vol, set, fatKnown).condition;
+        r->condition = live ? DataCondition::Intact : LocateExfatData(vol, set, fatKnown).condition;
         ++result.files;
         return r;
     }
@@ -300,7 +302,7 @@ ExfatScanResult ScanExfatFormatted(const CExfatVolume& v, FolderTree& tree, cons
         if (f.set.isDirectory()) continue;
         const size_t p = parentOf(f);
         FolderNode* node = p == kRoot ? root : p == kNone ? lostNodeFor(f.cluster) : nodeOf(p);
-        if (auto r = col.make(f.set, f.offset, false)) {
+        if (auto r = col.make(f.set, f.offset, false, f.set.inUse && v.inUse(f.cluster))) {
             r->inDeletedFolder = FilesOf(node)->deleted;
             FilesOf(node)->files.push_back(std::move(r));
         }

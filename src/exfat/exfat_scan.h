@@ -33,7 +33,7 @@ struct ExfatFoundFile {
     uint64_t entryOffset = 0;  // volume byte offset of the file entry
     bool deleted = false;      // its own set has the in-use bit cleared
     bool inDeletedFolder = false;
-    bool formatted = false;    // found by the formatted scan (FAT and bitmap are new)
+    bool formatted = false;    // an old set of a formatted volume: its FAT and bitmap are new
     uint8_t selected = 0;
     DataCondition condition = DataCondition::Unknown;
 

@@ -188,6 +188,9 @@ TEST(ExfatHostile, FormattedScanOverHostileClusters) {
     // Every set the deleted scan lists is found again, with the live ones.
     for (const char* name : {"Berg.txt", "fragmented.bin", "IMG_0002.JPG", "README.txt", "A.bin"})
         EXPECT_TRUE(scan->byName.count(name)) << name;
+    // A live file of the current volume holds its own clusters.
+    EXPECT_EQ(scan->byName.at("README.txt")->condition, DataCondition::Intact);
+    EXPECT_EQ(scan->byName.at("IMG_0002.JPG")->condition, DataCondition::Intact);
 }
 
 }  // namespace
