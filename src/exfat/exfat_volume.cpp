@@ -90,6 +90,12 @@ ErrorCode CExfatVolume::loadTables() {
         openReason_ = "the FAT is too large to hold";
         return kErrInvalidDrive;
     }
+    // Checked before the buffer is made: a boot sector may claim a FAT far
+    // larger than the image.
+    if (boot_.activeFatOffset() + entries * 4 > lengthBytes_) {
+        openReason_ = "the FAT runs past the end of the volume";
+        return kErrInvalidDrive;
+    }
     std::vector<std::byte> raw(static_cast<size_t>(entries * 4));
     if (ErrorCode err = readVolume(boot_.activeFatOffset(), raw); err != kSuccess) {
         openReason_ = "the FAT cannot be read";
