@@ -13,5 +13,7 @@ packages=(
 # The desktop application and its offscreen/Xvfb tests.
 packages+=(qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
            xvfb xauth fonts-dejavu-core adwaita-icon-theme)
+# The exFAT bench formats its image with mkfs.exfat.
+packages+=(exfatprogs)
 
 exec bash "$(dirname "$0")/apt-install.sh" install-deps "${packages[@]}"
