@@ -25,6 +25,7 @@ ExfatSession::ExfatSession(const PartitionRecord& record) : record_(record) {}
 
 ErrorCode ExfatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& running) {
     found_.clear();
+    byOffset_.clear();
     tree_.clear();
     state.progress.reset();
     reason_.clear();
@@ -40,7 +41,10 @@ ErrorCode ExfatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& 
                     : ScanExfatDeleted(*volume_, tree_, &state.criteria, state.progress, running, record_.driveLetter);
     tree_.walk([this](FolderNode& node) {
         if (auto* files = node.dataAs<ExfatFolderFiles>())
-            for (auto& f : files->files) found_.push_back({&node, f.get()});
+            for (auto& f : files->files) {
+                byOffset_.emplace(f->entryOffset, found_.size());
+                found_.push_back({&node, f.get()});
+            }
         return true;
     });
     return lastScan_.error;
@@ -97,12 +101,17 @@ std::vector<FoundEntry> ExfatSession::entries() const {
 }
 
 bool ExfatSession::setChecked(const std::string& idOrFolderPath, bool on) {
-    for (const Found& f : found_)
-        if (IdOf(*f.record) == idOrFolderPath) {
+    // "x<hex>": the entry's volume offset.
+    if (idOrFolderPath.size() > 1 && idOrFolderPath.size() <= 17 && idOrFolderPath[0] == 'x' &&
+        idOrFolderPath.find_first_not_of("0123456789abcdef", 1) == std::string::npos) {
+        auto it = byOffset_.find(std::stoull(idOrFolderPath.substr(1), nullptr, 16));
+        if (it != byOffset_.end()) {
+            const Found& f = found_[it->second];
             f.record->selected = on ? 1 : 0;
             updateAncestors(f.node);
             return true;
         }
+    }
     FolderNode* node = FindFolderByPath(tree_, idOrFolderPath);
     if (!node) return false;
     setFolderChecked(node, on);

@@ -4,6 +4,7 @@
 // and recovery runs the exFAT writer on the ticked files.
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "exfat/exfat_scan.h"
@@ -50,6 +51,7 @@ private:
     std::string reason_;
     ExfatScanResult lastScan_;
     std::vector<Found> found_;  // tree order; the id is "x" + the entry's volume offset in hex
+    std::unordered_map<uint64_t, size_t> byOffset_;  // entry offset -> index in found_
 };
 
 std::unique_ptr<EngineSession> CreateExfatSession(const PartitionRecord& record);

@@ -126,6 +126,19 @@ TEST(ExfatFixture, ScanJsonCarriesTheEntryFields) {
     EXPECT_EQ(files["DCIM/100CANON/IMG_0002.JPG"]["extra"]["modifiedUtc"], "2023-11-14T22:13:20.00+00:00");
     EXPECT_EQ(files["Urlaub 2023/Strand.jpg"]["extra"]["inDeletedFolder"], "1");
     EXPECT_EQ(files["Dokumente/" + kLong]["name"].get<std::string>().size(), 255u);
+
+    // Selection by id and by folder.
+    test::ScratchDir scratch;
+    const fs::path to = scratch.path() / "out";
+    const std::string id = files["Urlaub 2023/Tag 2/Berg.txt"]["id"];
+    const auto rec = test::RunCli("--quiet --image '" + FixturePath("exfat-deleted.img") +
+                                  "' recover deleted --partition 0 --select " + id + " --select Dokumente --to '" +
+                                  to.string() + "'");
+    ASSERT_EQ(rec.status, 0) << rec.out;
+    size_t written = 0;
+    for (const auto& e : fs::recursive_directory_iterator(to)) written += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(written, 4u);
+    EXPECT_EQ(test::ReadWholeFile(to / "Urlaub 2023/Tag 2/Berg.txt"), Text(NumberedLines("exfat-berg", 30)));
 }
 
 }  // namespace
