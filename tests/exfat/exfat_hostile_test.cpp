@@ -152,7 +152,8 @@ TEST(ExfatHostile, IntactChainsAreFollowedAndLoopsEnd) {
 TEST(ExfatHostile, BytesPastTheValidDataLengthAreZeros) {
     std::vector<std::byte> b = PartitionBytes();
     auto v = Open(b);
-    const ExfatFoundFile* f = ScanOf(*v)->byName.at("short.bin");
+    const auto first = ScanOf(*v);
+    const ExfatFoundFile* f = first->byName.at("short.bin");
     ASSERT_TRUE(f->set.noFatChain());
     writeLe64(b, static_cast<size_t>(f->entryOffset + 32 + 8), 10000);
     Reseal(b, f->entryOffset);
