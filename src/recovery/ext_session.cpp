@@ -26,8 +26,11 @@ const char* SourceText(ExtNameSource s) {
 ExtSession::ExtSession(const PartitionRecord& record) : record_(record) {}
 
 ErrorCode ExtSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& running) {
-    found_.clear();
-    model_.tree().clear();
+    // The model points into the old volume's records: let go of them first.
+    onModelThread([this] {
+        found_.clear();
+        model_.reset();
+    });
     state.progress.reset();
     reason_.clear();
     if (kind != ScanKind::Deleted) {
@@ -50,20 +53,30 @@ ErrorCode ExtSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& ru
         return !MatchesCriteria(state.criteria, r->extensionText(), r->nameText(), r->size(),
                                 DosDateFromUnix(r->view().ctime()));
     });
-    model_.build(record_.fileSystemName(), record_.label(), found);
-    model_.tree().walk([this](FolderNode& node) {
-        if (auto* files = node.dataAs<ExtNodeFiles>())
-            for (ExtFoundFile* f : files->files) found_.push_back({&node, f});
-        return true;
+    onModelThread([&] {
+        model_.build(record_.fileSystemName(), record_.label(), found);
+        model_.tree().walk([this](FolderNode& node) {
+            if (auto* files = node.dataAs<ExtNodeFiles>())
+                for (ExtFoundFile* f : files->files) found_.push_back({&node, f});
+            return true;
+        });
     });
     return err;
 }
 
 std::string ExtSession::scanErrorText() const { return reason_; }
 
-bool ExtSession::passes(const ExtFoundFile& r) const {
-    return ExtensionPassesSubstring(filter_, r.extensionText()) && DatePasses(filter_, DosDateFromUnix(r.view().ctime())) &&
-           SizePasses(filter_, r.size()) && NamePasses(filter_, r.nameText());
+DestinationCheck ExtSession::checkDestination(const std::string& destination) {
+    // No letter to compare: the destination's file system must not live on
+    // the scanned partition's bytes.
+    return DestinationOnScannedVolume(destination, record_) ? DestinationCheck::SameVolume : DestinationCheck::Ok;
+}
+
+ErrorCode ExtSession::readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) {
+    out.clear();
+    const ExtFoundFile* r = model_.rowRecord(row);
+    if (!volume_ || !r) return kErrInvalidParameter;
+    return volume_->ReadToBuffer(*r, maxBytes, out);
 }
 
 std::vector<FoundEntry> ExtSession::entries() const {
@@ -72,7 +85,7 @@ std::vector<FoundEntry> ExtSession::entries() const {
     FolderPaths paths(model_.tree());
     for (const Found& f : found_) {
         const ExtFoundFile& r = *f.record;
-        if (filterOn_ && !passes(r)) continue;
+        if (model_.filterEnabled() && !model_.passesFilter(r)) continue;
         const ExtInodeView v = r.view();
         FoundEntry e;
         e.id = std::to_string(r.inodeNumber);
@@ -116,9 +129,7 @@ RecoveryOutcome ExtSession::recover(const std::string& destination, UserPrompt& 
         prompt.message("Can not read data from this physical device!!", "Error", MessageIcon::Error);
         return out;
     }
-    // No letter to compare: the destination's file system must not live on
-    // the scanned partition's bytes.
-    if (DestinationOnScannedVolume(destination, record_)) {
+    if (checkDestination(destination) != DestinationCheck::Ok) {
         prompt.message(kSelectOtherDriveText, kNoticeCaption, MessageIcon::Information);
         out.refused = true;
         return out;

@@ -24,12 +24,16 @@ public:
     // Why the journal gave nothing, when it did not.
     std::string scanNote() const override { return volume_ ? volume_->journalNote() : std::string(); }
     const FolderTree& tree() const override { return model_.tree(); }
-    FilterCriteria& pageFilter() override { return filter_; }
-    void setFilterEnabled(bool on) override { filterOn_ = on; }
+    FilterCriteria& pageFilter() override { return model_.pageFilter(); }
+    void setFilterEnabled(bool on) override { model_.setFilterEnabled(on); }
     std::vector<FoundEntry> entries() const override;
     bool setChecked(const std::string& idOrFolderPath, bool on) override;
     void setFolderChecked(FolderNode* node, bool on) override { model_.setFolderChecked(node, on); }
     void checkAll(bool on) override { model_.checkAll(on); }
+    ResultPageModel* pageModel() override { return &model_; }
+    DestinationCheck checkDestination(const std::string& destination) override;
+    // The model's list row, read as the recovery reads it (holes as zeros).
+    ErrorCode readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) override;
     RecoveryOutcome recover(const std::string& destination, UserPrompt& prompt, AppState& state,
                             std::atomic<bool>& running) override;
 
@@ -41,13 +45,10 @@ private:
         FolderNode* node;
         ExtFoundFile* record;
     };
-    bool passes(const ExtFoundFile& r) const;
 
     PartitionRecord record_;
     std::unique_ptr<CExtVolume> volume_;
     ExtPageModel model_;
-    FilterCriteria filter_;
-    bool filterOn_ = false;
     std::string reason_;  // why the last scan did not start
     std::vector<Found> found_;  // tree order; the id is the inode number
 };
