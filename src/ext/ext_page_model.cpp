@@ -123,13 +123,18 @@ void ExtPageModel::build(const std::string& fileSystem, const std::string& label
             it = folders.find(r->folderPath);
         }
         FilesOf(it->second)->files.push_back(r.get());
+        if (r->nameSource == ExtNameSource::DeletedFolder && it->second != root) {
+            it->second->image = kExtDeletedFolderImage;
+            it->second->selectedImage = kExtDeletedFolderOpenImage;
+        }
     }
     FolderNode* lostNode = root->appendChild(kExtLostFilesText, kExtFolderImage, kExtFolderOpenImage);
     auto lostFiles = std::make_unique<ExtNodeFiles>();
     lostFiles->files = std::move(lost);
     lostNode->data = std::move(lostFiles);
     root->expanded = true;
-    selectFolder(lostNode);
+    // "Lost files" is listed first unless the names put every file in a folder.
+    selectFolder(FilesOf(lostNode)->files.empty() ? root : lostNode);
     if (listener_) listener_->totalsChanged();
 }
 

@@ -27,6 +27,9 @@ inline constexpr const char* kExtRecoveryTitle = "Recoverying Deleted Files ..."
 inline constexpr int kExtRootImage = 0;
 inline constexpr int kExtFolderImage = 1;
 inline constexpr int kExtFolderOpenImage = 2;
+// A folder whose names came from a deleted folder's own block.
+inline constexpr int kExtDeletedFolderImage = 3;
+inline constexpr int kExtDeletedFolderOpenImage = 4;
 
 // The files listed under one node; the records stay owned by the volume.
 // The counts keep a tick's walk up the tree short.
@@ -53,7 +56,8 @@ public:
 
     // A fresh tree: root "<fileSystem>( <label> )", then for every record its
     // folder path (when known) or "Lost files", which comes last. The records
-    // come unticked; "Lost files" is selected and listed.
+    // come unticked; "Lost files" is selected and listed, or the root when
+    // "Lost files" is empty.
     void build(const std::string& fileSystem, const std::string& label,
                const std::vector<std::unique_ptr<ExtFoundFile>>& records);
     // No scan, or one that could not open the volume: the root alone, with

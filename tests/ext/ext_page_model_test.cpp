@@ -71,13 +71,16 @@ FolderNode* Child(FolderNode* node, const std::string& text) {
 
 TEST(ExtPageModel, TreeRowsAndSortKeys) {
     auto recs = Records(kRows);
+    recs[4]->nameSource = ExtNameSource::DeletedFolder;  // c.txt: "docs" was deleted
     ExtPageModel m;
     m.build("EXT3", "vol", recs);
     FolderNode* root = m.tree().root();
     ASSERT_EQ(root->text, "EXT3( vol )");
     ASSERT_EQ(root->childCount(), 2u);
     EXPECT_EQ(root->child(0)->text, "docs");
+    EXPECT_EQ(root->child(0)->image, kExtDeletedFolderImage);
     ASSERT_NE(Child(root->child(0), "nested"), nullptr);
+    EXPECT_EQ(Child(root->child(0), "nested")->image, kExtFolderImage);
     EXPECT_EQ(root->child(1)->text, "Lost files");
     EXPECT_EQ(m.foundFiles(), 5u);
     EXPECT_EQ(m.ownTicks(*root).files, 1u);
@@ -88,6 +91,11 @@ TEST(ExtPageModel, TreeRowsAndSortKeys) {
     EXPECT_EQ(m.rowName(0), "inode_0000000E.tmp");  // the name it is written as
     m.selectFolder(root);
     EXPECT_EQ(Column(m, 1), (std::vector<std::string>{"1024.00 KB"}));
+    // Nothing lost: the root is listed first.
+    auto named = Records({kRows[0]});
+    ExtPageModel n;
+    n.build("EXT4", "", named);
+    EXPECT_EQ(n.selectedFolder(), n.tree().root());
     EXPECT_EQ(Column(m, 3), (std::vector<std::string>{"rw-r--"}));
     EXPECT_EQ(m.summaryText(0), "1 files - 1024.00 KB");
 

@@ -15,6 +15,7 @@
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/ext/ext_page.h"
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
 #include "shell/ui/ntfs/ntfs_page.h"
@@ -50,6 +51,12 @@ void Save(QWidget* w, const QString& name) {
         return;
     }
     std::printf("%s\n", qPrintable(path));
+}
+
+void WaitForScan(const CResultPage& page) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!page.scanDone() && waited.elapsed() < 30000) Settle(50);
 }
 
 QTreeWidgetItem* FindItem(QTreeWidget* tree, const QString& prefix) {
@@ -177,6 +184,20 @@ int main(int argc, char** argv) {
         Settle(1500);
         Save(frame, QStringLiteral("20-ntfs-sample-nothing-deleted"));
     }
+    // The EXT page on the sample's EXT3 partition, reached through the browser.
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    if (QTreeWidgetItem* ext = browser ? FindItem(browser->tree(), QStringLiteral("EXT3")) : nullptr) {
+        browser->tree()->setCurrentItem(ext);
+        browser->nextButton()->click();
+        if (auto* page = qobject_cast<CExtResultPage*>(view->currentPage())) {
+            WaitForScan(*page);
+            page->treeView()->setCurrentItem(page->treeView()->topLevelItem(0));
+            page->listView()->toggleRowCheck(0, true);
+            page->listView()->selectRow(0);
+            Save(frame, QStringLiteral("25-ext3-sample"));
+        }
+    }
     struct NtfsShot {
         const char* image;
         int mode;
@@ -194,9 +215,7 @@ int main(int argc, char** argv) {
         view->SwitchPage(kPageResult, shot.mode);
         auto* page = qobject_cast<CNtfsResultPage*>(view->currentPage());
         if (!page) continue;
-        QElapsedTimer waited;
-        waited.start();
-        while (!page->scanDone() && waited.elapsed() < 30000) Settle(50);
+        WaitForScan(*page);
         if (QTreeWidgetItem* folder = FindItem(page->treeView(), QString::fromLatin1(shot.folder))) {
             page->treeView()->setCurrentItem(folder);
             page->treeView()->expandAll();
@@ -212,6 +231,24 @@ int main(int argc, char** argv) {
             frame->activateWindow();
             page->button(CResultPage::kRecovery)->setFocus(Qt::TabFocusReason);
             Save(frame, QStringLiteral("23-ntfs-keyboard-focus"));
+        }
+    }
+
+    // The EXT fixtures: folders rebuilt from directory blocks, and "Lost files".
+    uitest::AttachFixtures({QStringLiteral("ext-deleted.img")});
+    {
+        CDiskInventory inventory;
+        inventory.Refresh();
+        for (const char* fs : {"EXT2", "EXT4"}) {
+            for (const PartitionRecord& r : inventory.partitions())
+                if (r.fileSystemName() == fs) app.state().selectPartition(r);
+            view->SwitchPage(kPageResult, kModeDeleted);
+            auto* page = qobject_cast<CExtResultPage*>(view->currentPage());
+            if (!page) continue;
+            WaitForScan(*page);
+            page->treeView()->expandAll();
+            page->listView()->toggleRowCheck(1, true);
+            Save(frame, QStringLiteral("26-") + QString::fromLatin1(fs).toLower() + QStringLiteral("-deleted"));
         }
     }
 

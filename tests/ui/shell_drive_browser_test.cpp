@@ -235,8 +235,10 @@ TEST(DriveBrowserModel, LabelsAndModeFilter) {
         EXPECT_TRUE(PassesModeFilter(kModeDeleted, fs)) << fs;
         EXPECT_TRUE(PassesModeFilter(kModeFormatted, fs)) << fs;
     }
-    EXPECT_TRUE(PassesModeFilter(kModeDeleted, "EXT3"));
-    EXPECT_FALSE(PassesModeFilter(kModeFormatted, "EXT3"));
+    for (const char* fs : {"EXT2", "EXT3", "EXT4"}) {
+        EXPECT_TRUE(PassesModeFilter(kModeDeleted, fs)) << fs;
+        EXPECT_FALSE(PassesModeFilter(kModeFormatted, fs)) << fs;
+    }
     EXPECT_FALSE(PassesModeFilter(kModeDeleted, "#NTFS#"));
     EXPECT_TRUE(PassesModeFilter(kModeRaw, "#NTFS#"));
     EXPECT_TRUE(PassesModeFilter(kModeRaw, "Deleted"));

@@ -9,6 +9,7 @@
 
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/ext/ext_page.h"
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
 #include "shell/ui/page_commands.h"
@@ -185,7 +186,7 @@ TEST_F(ShellNavigation, NextGoesToTheResultPageOfTheSelectedFileSystem) {
     QTest::mouseClick(browser->nextButton(), Qt::LeftButton);
     EXPECT_EQ(view->currentPageId(), kPageResult);
     EXPECT_EQ(app.state().currentPartition.fileSystemName(), "EXT3");
-    EXPECT_EQ(view->currentPage(), nullptr);  // the EXT page comes with its engine
+    EXPECT_NE(qobject_cast<CExtResultPage*>(view->currentPage()), nullptr);
 }
 
 TEST(PageTable, ResolvesByPageModeAndFileSystem) {
@@ -200,6 +201,7 @@ TEST(PageTable, ResolvesByPageModeAndFileSystem) {
     EXPECT_EQ(kind, 1);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "NTFS", nullptr), PageKind::NtfsResult);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "EXT2", nullptr), PageKind::ExtResult);
+    EXPECT_EQ(ResolvePage(103, kModeDeleted, "EXT4", nullptr), PageKind::ExtResult);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "#NTFS#", nullptr), PageKind::None);
     EXPECT_EQ(ResolvePage(103, kModeRaw, "#NTFS#", nullptr), PageKind::RawResult);
     EXPECT_EQ(ResolvePage(103, kModeRaw, "FAT32", nullptr), PageKind::RawResult);

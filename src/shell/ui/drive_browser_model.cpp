@@ -25,7 +25,7 @@ bool PassesModeFilter(int mode, const std::string& fs) {
     if (mode == kModeRaw) return true;
     const bool fatOrNtfs = fs == "NTFS" || fs == "FAT32" || fs == "FAT" || fs == "FAT16";
     if (mode == kModeFormatted) return fatOrNtfs;
-    if (mode == kModeDeleted) return fatOrNtfs || fs == "EXT3" || fs == "EXT2";
+    if (mode == kModeDeleted) return fatOrNtfs || fs == "EXT4" || fs == "EXT3" || fs == "EXT2";
     return false;
 }
 
@@ -83,6 +83,7 @@ uint32_t FileSystemColour(const std::string& fs) {
     if (fs == "NTFS") return 0x9E3FFF;
     if (fs == "EXT2") return 0x00FFFF;
     if (fs == "EXT3") return 0x787800;
+    if (fs == "EXT4") return 0x3C8C3C;
     return kChartRestColour;
 }
 

@@ -4,6 +4,7 @@
 
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/ext/ext_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
 #include "shell/ui/fat/fat_page.h"
@@ -24,7 +25,7 @@ PageKind ResolvePage(int page, int mode, const std::string& fileSystem, int* fat
                 return PageKind::FatResult;
             }
             if (fileSystem == "NTFS") return PageKind::NtfsResult;
-            if (fileSystem == "EXT2" || fileSystem == "EXT3") return PageKind::ExtResult;
+            if (fileSystem == "EXT2" || fileSystem == "EXT3" || fileSystem == "EXT4") return PageKind::ExtResult;
             return PageKind::None;
         case kPageOutlookRepair: return PageKind::OutlookRepair;
         case kPageOutlookExpressRepair: return PageKind::OutlookExpressRepair;
@@ -68,8 +69,13 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
         case PageKind::NtfsResult:
             hasFactory = true;
             return CreateNtfsResultPage(request.app, request.mode, request.parent);
+        case PageKind::ExtResult:
+            // EXT has a deleted-file scan only.
+            if (request.mode != kModeDeleted) return nullptr;
+            hasFactory = true;
+            return CreateExtResultPage(request.app, request.mode, request.parent);
         default:
-            // EXT, RAW, partition and mail pages come with their engines.
+            // RAW, partition and mail pages come with their engines.
             return nullptr;
     }
 }
