@@ -93,6 +93,9 @@ TEST_F(ExtPage, ScanPreviewAndRecoveryOnTheSampleExt3) {
     ASSERT_EQ(page->reportPath(), d + "/recovery-report.json");
     const auto report = nlohmann::json::parse(uitest::ReadAll(page->reportPath()).toStdString());
     EXPECT_EQ(report["scan"], "deleted");
+    ASSERT_EQ(report["files"].size(), 1u);
+    EXPECT_EQ(report["files"][0]["path"], "removed.txt");
+    EXPECT_EQ(report["files"][0]["status"], "written");
 
     // Again: the file is there, and "No" keeps it.
     QStringList asked;
