@@ -1,6 +1,6 @@
-// `vantor scan deleted|formatted` and `vantor recover deleted|formatted`:
+// `vantor scan deleted|formatted|raw` and `vantor recover deleted|formatted|raw`:
 // the result pages' scan and recovery run headless, generic over every
-// engine the registry knows.
+// engine the registry knows (and the raw carving scan on any record).
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
@@ -25,6 +25,7 @@
 #include "platform/time_util.h"
 #include "shell/app_state.h"
 #include "recovery/engine_registry.h"
+#include "recovery/raw_session.h"
 
 namespace vantor::cli {
 
@@ -39,6 +40,13 @@ struct ScanArgs {
     std::string size;
     std::string name;
     bool json = false;
+    // raw only
+    int drive = -1;
+    int64_t first = -1;
+    int64_t last = -1;
+    uint32_t maxSizeKB = 0;
+    std::vector<std::string> types;
+    std::string formatEnds = "on";
     // recover only
     std::string to;
     std::vector<std::string> select;
@@ -184,10 +192,34 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
     if (!SetUpDevices(ctx)) return ctx.exitCode;
     CDiskInventory inv;
     inv.Refresh();
-    if (a.partition < 0 || a.partition >= inv.partitionCount())
-        return Usage("no partition " + std::to_string(a.partition) + " (see `vantor drives`)");
-    run.record = inv.partition(a.partition);
-    run.session = CreateEngineSession(run.record);
+    const bool raw = a.kind == "raw";
+    if (a.drive >= 0 && !raw) return Usage("--drive goes with a raw scan; other scans want --partition");
+    if ((a.drive >= 0) == (a.partition >= 0)) return Usage("give --partition N or, for a raw scan, --drive N");
+    if (!raw && (a.first >= 0 || a.last >= 0 || a.maxSizeKB || !a.types.empty()))
+        return Usage("--first, --last, --max-size and --types go with a raw scan");
+    if (a.drive >= 0) {
+        if (a.drive >= inv.driveCount()) return Usage("no drive " + std::to_string(a.drive) + " (see `vantor drives`)");
+        // The whole drive as one record, read by its drive number.
+        const PhysicalDriveInfo& d = inv.drive(a.drive);
+        run.record = PartitionRecord{};
+        run.record.diskIndex = static_cast<int32_t>(d.driveIndex);
+        run.record.slotKind = 1;
+        run.record.totalBytes = static_cast<uint64_t>(d.sizeBytes) / 512 * 512;
+        run.record.setFileSystem("Whole Disk");
+    } else {
+        if (a.partition >= inv.partitionCount())
+            return Usage("no partition " + std::to_string(a.partition) + " (see `vantor drives`)");
+        run.record = inv.partition(a.partition);
+    }
+    if (raw) {
+        RawSessionOptions opts;
+        opts.maxSizeKB = a.maxSizeKB;
+        opts.types = a.types;
+        opts.formatEnds = a.formatEnds == "on";
+        run.session = CreateRawSession(run.record, std::move(opts));
+    } else {
+        run.session = CreateEngineSession(run.record);
+    }
     if (!run.session)
         return Usage("partition " + std::to_string(a.partition) + " (" + run.record.fileSystemName() +
                      ") has no engine for a " + a.kind + " scan");
@@ -197,6 +229,23 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
         return kExitUsage;
     }
     run.state.selectPartition(run.record);
+    if (raw) {
+        // The sector range as the raw options dialog checks it, in drive sectors.
+        const uint32_t lo = run.state.rangeStart, hi = run.state.rangeEnd;
+        const int64_t first = a.first >= 0 ? a.first : lo, last = a.last >= 0 ? a.last : hi;
+        char text[96];
+        if (first < lo) {
+            std::snprintf(text, sizeof text, "Start sector is not valid. This must be bigger than %u", lo);
+            return Usage(text);
+        }
+        if (last > hi) {
+            std::snprintf(text, sizeof text, "End sector is not valid. This must be less than %u", hi);
+            return Usage(text);
+        }
+        if (first >= last) return Usage("Start sector must be less than end sector");
+        run.state.rawRangeStart = static_cast<uint32_t>(first);
+        run.state.rawRangeEnd = static_cast<uint32_t>(last);
+    }
     std::atomic<bool> running{true};
     {
         InterruptGuard guard(running);
@@ -212,7 +261,8 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
     }
     if (run.scanError != kSuccess && !run.session->tree().root()) {
         const std::string why = run.session->scanErrorText();
-        std::fprintf(stderr, "vantor: cannot scan partition %d (%s): error %u%s%s\n", a.partition,
+        const std::string what = a.drive >= 0 ? "drive " + std::to_string(a.drive) : "partition " + std::to_string(a.partition);
+        std::fprintf(stderr, "vantor: cannot scan %s (%s): error %u%s%s\n", what.c_str(),
                      run.record.fileSystemName().c_str(), run.scanError, why.empty() ? "" : ": ", why.c_str());
         return kExitDevice;
     }
@@ -225,8 +275,17 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
 }
 
 void AddCommonOptions(CLI::App* cmd, ScanArgs& a) {
-    cmd->add_option("kind", a.kind, "deleted or formatted")->required()->check(CLI::IsMember({"deleted", "formatted"}));
-    cmd->add_option("--partition", a.partition, "Partition number as `vantor drives` lists it")->required();
+    cmd->add_option("kind", a.kind, "deleted, formatted or raw")
+        ->required()
+        ->check(CLI::IsMember({"deleted", "formatted", "raw"}));
+    cmd->add_option("--partition", a.partition, "Partition number as `vantor drives` lists it (a \"Deleted\" gap too)");
+    cmd->add_option("--drive", a.drive, "raw: the whole drive N as `vantor drives` lists it");
+    cmd->add_option("--first", a.first, "raw: first drive sector to scan (default the partition's first)");
+    cmd->add_option("--last", a.last, "raw: end sector, not scanned (default the partition's end)");
+    cmd->add_option("--max-size", a.maxSizeKB, "raw: largest carved file in KB (default 512000)");
+    cmd->add_option("--types", a.types, "raw: extensions to carve, e.g. jpg,png (default every type)")->delimiter(',');
+    cmd->add_option("--format-ends", a.formatEnds, "raw: cut files where their format ends (on) or at the next header (off)")
+        ->check(CLI::IsMember({"on", "off"}));
     cmd->add_option("--type", a.type, "File-type choice: pictures, email or all")
         ->check(CLI::IsMember({"pictures", "email", "all"}));
     cmd->add_option("--ext-group", a.extGroup, "Extension group 0..6 of the search criteria");

@@ -1,6 +1,8 @@
 #include "raw/raw_format_end.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <cstring>
 
 #include "platform/crc32.h"
@@ -719,6 +721,230 @@ RawFormatEnd PeEnd(RawReader& r) {
     return end <= r.limit() ? Known(end) : kUnknown;
 }
 
+
+// TIFF and the camera raws built on it: the furthest byte any IFD, entry
+// value, strip or tile reaches.
+RawFormatEnd TiffEnd(RawReader& r) {
+    uint8_t h[8];
+    if (!r.get(0, h, 8)) return kUnknown;
+    const bool le = h[0] == 'I';
+    auto u16 = [&](uint64_t at, uint32_t& v) { return le ? r.le16(at, v) : r.be16(at, v); };
+    auto u32 = [&](uint64_t at, uint32_t& v) { return le ? r.le32(at, v) : r.be32(at, v); };
+    uint32_t first = 0;
+    if (!u32(4, first)) return kUnknown;
+    if (first < 8 || first >= r.limit()) return kBroken;
+    static const uint32_t kTypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 0, 0, 8, 8, 8};
+    uint64_t end = 8;
+    std::vector<uint32_t> todo{first};
+    std::vector<uint32_t> seen;
+    // Offsets and byte counts of strips or tiles, paired by tag.
+    auto values = [&](uint32_t type, uint32_t count, uint64_t at, std::vector<uint32_t>& out) {
+        out.clear();
+        if (count > 1u << 20) return false;
+        const uint32_t size = type == 3 ? 2 : 4;
+        const uint64_t base = uint64_t{count} * size <= 4 ? at : 0;
+        uint32_t ptr = 0;
+        if (!base && !u32(at, ptr)) return false;
+        const uint64_t from = base ? base : ptr;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t v = 0;
+            if (!(size == 2 ? u16(from + 2 * i, v) : u32(from + 4 * i, v))) return false;
+            out.push_back(v);
+        }
+        return true;
+    };
+    while (!todo.empty()) {
+        const uint32_t ifd = todo.back();
+        todo.pop_back();
+        if (std::find(seen.begin(), seen.end(), ifd) != seen.end() || seen.size() > 256) continue;
+        seen.push_back(ifd);
+        uint32_t n = 0;
+        if (!u16(ifd, n)) return kUnknown;
+        if (n == 0 || n > 1000) return seen.size() == 1 ? kBroken : kUnknown;
+        end = std::max(end, uint64_t{ifd} + 2 + uint64_t{12} * n + 4);
+        std::vector<uint32_t> offs[3], counts[3];  // strips, tiles, JPEG thumbnail
+        for (uint32_t e = 0; e < n; ++e) {
+            const uint64_t at = ifd + 2 + uint64_t{12} * e;
+            uint32_t tag = 0, type = 0, count = 0, value = 0;
+            if (!u16(at, tag) || !u16(at + 2, type) || !u32(at + 4, count) || !u32(at + 8, value)) return kUnknown;
+            if (type == 0 || type >= std::size(kTypeSize)) continue;
+            const uint64_t bytes = uint64_t{count} * kTypeSize[type];
+            if (bytes > 4) end = std::max(end, uint64_t{value} + bytes);
+            std::vector<uint32_t> v;
+            if (tag == 273 || tag == 279 || tag == 324 || tag == 325) {
+                if (!values(type, count, at + 8, v)) return kUnknown;
+                const int k = tag == 273 || tag == 279 ? 0 : 1;
+                (tag == 273 || tag == 324 ? offs[k] : counts[k]) = v;
+            } else if (tag == 513) {
+                offs[2] = {value};
+            } else if (tag == 514) {
+                counts[2] = {value};
+            } else if (tag == 330 || tag == 34665 || tag == 34853) {
+                if (!values(type == 3 ? 4 : type, count, at + 8, v)) return kUnknown;
+                for (uint32_t x : v) todo.push_back(x);
+            }
+        }
+        for (int k = 0; k < 3; ++k)
+            for (size_t i = 0; i < offs[k].size() && i < counts[k].size(); ++i)
+                end = std::max(end, uint64_t{offs[k][i]} + counts[k][i]);
+        uint32_t next = 0;
+        if (!u32(ifd + 2 + uint64_t{12} * n, next)) return kUnknown;
+        if (next) todo.push_back(next);
+    }
+    return end <= r.limit() ? Known(end) : kUnknown;
+}
+
+RawFormatEnd MidiEnd(RawReader& r) {
+    uint32_t len = 0, tracks = 0;
+    if (!r.be32(4, len) || !r.be16(10, tracks)) return kUnknown;
+    if (len < 6 || tracks == 0) return kBroken;
+    uint64_t pos = 8 + uint64_t{len};
+    for (uint32_t t = 0; t < tracks; ++t) {
+        uint8_t id[4];
+        uint32_t size = 0;
+        if (!r.get(pos, id, 4) || !r.be32(pos + 4, size)) return kUnknown;
+        for (uint8_t c : id)
+            if (c < 0x20 || c > 0x7E) return kUnknown;
+        pos += 8 + uint64_t{size};
+    }
+    return pos <= r.limit() ? Known(pos) : kUnknown;
+}
+
+// The length of the MPEG audio frame whose header is h (Layer III only);
+// 0 when h is not one, or not of the same stream as `like`.
+uint32_t Mp3FrameLength(uint32_t h, uint32_t like) {
+    if ((h & 0xFFE00000) != 0xFFE00000) return 0;
+    const uint32_t version = (h >> 19) & 3, layer = (h >> 17) & 3, br = (h >> 12) & 15, sr = (h >> 10) & 3;
+    if (version == 1 || layer != 1 || br == 0 || br == 15 || sr == 3) return 0;
+    if (like && (h & 0xFFFE0C00) != (like & 0xFFFE0C00)) return 0;
+    static const uint16_t kV1[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const uint16_t kV2[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    static const uint32_t kRate[3][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}};
+    static const uint32_t kRate1[] = {44100, 48000, 32000};
+    const bool v1 = version == 3;
+    const uint32_t rate = v1 ? kRate1[sr] : kRate[version][sr];
+    const uint32_t kbps = v1 ? kV1[br] : kV2[br];
+    return (v1 ? 144000 : 72000) * kbps / rate + ((h >> 9) & 1);
+}
+
+RawFormatEnd Mp3End(RawReader& r) {
+    uint8_t id3[10];
+    if (!r.get(0, id3, 10)) return kUnknown;
+    if ((id3[6] | id3[7] | id3[8] | id3[9]) & 0x80) return kBroken;
+    uint64_t pos = 10 + (uint64_t{id3[6]} << 21 | uint64_t{id3[7]} << 14 | uint64_t{id3[8]} << 7 | id3[9]);
+    if (id3[5] & 0x10) pos += 10;
+    uint32_t first = 0;
+    uint64_t frames = 0;
+    while (true) {
+        uint32_t h = 0;
+        if (!r.be32(pos, h)) break;
+        const uint32_t len = Mp3FrameLength(h, first);
+        if (len < 4) break;
+        if (!first) first = h;
+        pos += len;
+        ++frames;
+    }
+    if (frames == 0) return kUnknown;
+    if (pos > r.limit()) return kUnknown;
+    uint8_t tag[3];
+    if (r.get(pos, tag, 3) && std::memcmp(tag, "TAG", 3) == 0 && pos + 128 <= r.limit()) pos += 128;
+    return Known(pos);
+}
+
+uint8_t Crc8(const uint8_t* p, size_t n) {
+    uint8_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int b = 0; b < 8; ++b) c = static_cast<uint8_t>(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
+    }
+    return c;
+}
+
+// A FLAC frame header at pos: its block size in samples, 0 when none is there.
+uint32_t FlacFrameHeader(RawReader& r, uint64_t pos) {
+    uint8_t h[16];
+    if (!r.get(pos, h, 4) || h[0] != 0xFF || (h[1] & 0xFE) != 0xF8) return 0;
+    const uint32_t bs = h[2] >> 4, srCode = h[2] & 15;
+    if (bs == 0 || srCode == 15 || (h[3] & 1) || ((h[3] >> 1) & 7) == 3 || ((h[3] >> 1) & 7) == 7 || (h[3] >> 4) > 10)
+        return 0;
+    size_t n = 4;
+    uint8_t lead = 0;
+    if (!r.u8(pos + 4, lead)) return 0;
+    int extra = 0;
+    while (extra < 7 && (lead & (0x80 >> extra))) ++extra;
+    const size_t utf = extra == 0 ? 1 : static_cast<size_t>(extra);
+    if (extra == 1 || extra > 7) return 0;
+    n += utf;
+    const size_t bsBytes = bs == 6 ? 1 : bs == 7 ? 2 : 0;
+    const size_t srBytes = srCode == 12 ? 1 : (srCode == 13 || srCode == 14) ? 2 : 0;
+    const size_t total = n + bsBytes + srBytes + 1;
+    if (!r.get(pos, h, total)) return 0;
+    if (Crc8(h, total - 1) != h[total - 1]) return 0;
+    if (bs == 1) return 192;
+    if (bs <= 5) return 576u << (bs - 2);
+    if (bs == 6) return h[n] + 1u;
+    if (bs == 7) return (uint32_t{h[n]} << 8 | h[n + 1]) + 1u;
+    return 256u << (bs - 8);
+}
+
+RawFormatEnd FlacEnd(RawReader& r) {
+    uint64_t pos = 4;
+    uint64_t totalSamples = 0;
+    for (int blocks = 0;; ++blocks) {
+        uint8_t h[4];
+        if (!r.get(pos, h, 4)) return kUnknown;
+        const uint32_t len = uint32_t{h[1]} << 16 | uint32_t{h[2]} << 8 | h[3];
+        if (blocks == 0) {
+            uint8_t si[18];
+            if ((h[0] & 0x7F) != 0 || len != 34 || !r.get(pos + 4, si, 18)) return kBroken;
+            totalSamples = uint64_t{si[13] & 15u} << 32 | uint64_t{si[14]} << 24 | uint64_t{si[15]} << 16 |
+                           uint64_t{si[16]} << 8 | si[17];
+        }
+        pos += 4 + uint64_t{len};
+        if (h[0] & 0x80) break;
+        if (blocks > 1000) return kUnknown;
+    }
+    if (totalSamples == 0) return kUnknown;
+    // Each frame ends where the CRC-16 over it comes to zero and the next
+    // frame header (or, after the last sample, the end) follows.
+    static const auto table = [] {
+        std::array<uint16_t, 256> t{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint16_t c = static_cast<uint16_t>(i << 8);
+            for (int b = 0; b < 8; ++b) c = static_cast<uint16_t>(c & 0x8000 ? (c << 1) ^ 0x8005 : c << 1);
+            t[i] = c;
+        }
+        return t;
+    }();
+    uint64_t samples = 0;
+    while (true) {
+        const uint32_t block = FlacFrameHeader(r, pos);
+        if (block == 0) return kUnknown;
+        const bool last = samples + block >= totalSamples;
+        uint16_t crc = 0;
+        uint64_t p = pos;
+        uint64_t next = 0;
+        while (!next) {
+            const uint8_t* bytes = nullptr;
+            const size_t got = r.view(p, bytes);
+            if (got == 0) return kUnknown;
+            for (size_t i = 0; i < got; ++i) {
+                crc = static_cast<uint16_t>((crc << 8) ^ table[((crc >> 8) ^ bytes[i]) & 0xFF]);
+                const uint64_t at = p + i + 1;
+                if (crc != 0 || at - pos < 8) continue;
+                if (last || FlacFrameHeader(r, at)) {
+                    next = at;
+                    break;
+                }
+            }
+            if (!next) p += got;
+        }
+        samples += block;
+        pos = next;
+        if (last) return Known(pos);
+    }
+}
+
 using Parser = RawFormatEnd (*)(RawReader&);
 
 struct EndFormat {
@@ -744,6 +970,10 @@ const EndFormat kFormats[] = {
     {"bz2", Bzip2End},
     {"elf", ElfEnd},
     {"exe dll", PeEnd},
+    {"tif tiff cr2 orf rw2 nef arw dng", TiffEnd},
+    {"mid", MidiEnd},
+    {"mp3", Mp3End},
+    {"flac", FlacEnd},
 };
 
 Parser ParserFor(const std::string& ext) {

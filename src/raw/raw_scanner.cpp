@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -168,8 +169,8 @@ struct Window {
 class WindowReader {
 public:
     WindowReader(const CSectorDevice& dev, uint64_t base, uint64_t start, uint64_t end, uint64_t window,
-                 std::atomic<bool>& running)
-        : dev_(dev), base_(base), start_(start), end_(end), window_(window), running_(running) {
+                 std::function<bool()> running)
+        : dev_(dev), base_(base), start_(start), end_(end), window_(window), running_(std::move(running)) {
         thread_ = std::thread([this] { run(); });
     }
     ~WindowReader() {
@@ -205,7 +206,7 @@ private:
                     spare_.pop_back();
                 }
             }
-            if (!running_.load()) break;
+            if (!running_()) break;
             w.pos = pos;
             w.data.resize(static_cast<size_t>(std::min(window_, end_ - pos)));
             w.ok = dev_.readBytes(base_ + pos, w.data) == kSuccess;
@@ -221,7 +222,7 @@ private:
 
     const CSectorDevice& dev_;
     uint64_t base_, start_, end_, window_;
-    std::atomic<bool>& running_;
+    std::function<bool()> running_;
     std::mutex m_;
     std::condition_variable cv_;
     std::deque<Window> ready_;
@@ -295,8 +296,8 @@ int CRawScanner::Scan(ProgressFields& progress) {
         progress.setText("Found Raw Files : " + std::to_string(items_.size()));
     };
 
-    WindowReader reader(device_, base, start, end, window, m_bRunning);
-    while (m_bRunning.load() && reader.next(cur)) {
+    WindowReader reader(device_, base, start, end, window, [this] { return running(); });
+    while (running() && reader.next(cur)) {
         progress.m_nProgressPos.store(static_cast<uint32_t>((cur.pos - start) / window));
         if (!cur.ok) continue;  // an unreadable window is skipped
         for (size_t off = 0; off + ss <= cur.data.size(); off += ss) {
@@ -345,7 +346,7 @@ int CRawScanner::Scan(ProgressFields& progress) {
     }
     // The file still open at the end of the range is kept, cut there (or at
     // its own end).
-    if (open.has && m_bRunning.load()) close(end - open.start, RawCut::RangeEnd);
+    if (open.has && running()) close(end - open.start, RawCut::RangeEnd);
     progress.m_nProgressPos.store(progress.m_nProgressTotal.load());
     return 0;
 }

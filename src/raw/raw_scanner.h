@@ -99,9 +99,12 @@ public:
     uint64_t droppedHeaders() const { return dropped_; }
 
     std::atomic<bool> m_bRunning{true};
+    // The page's own continue flag, read with m_bRunning (null: none).
+    void SetPageFlag(const std::atomic<bool>* flag) { pageFlag_ = flag; }
 
 private:
     struct Open;
+    bool running() const { return m_bRunning.load() && (!pageFlag_ || pageFlag_->load()); }
     void emit(const Open& file, uint64_t size, RawCut cut);
 
     CSectorDevice device_;
@@ -114,6 +117,7 @@ private:
     std::vector<std::unique_ptr<RawFoundItem>> items_;
     std::string loadError_;
     uint64_t dropped_ = 0;
+    const std::atomic<bool>* pageFlag_ = nullptr;
 };
 
 }  // namespace vantor
