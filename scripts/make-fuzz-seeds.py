@@ -325,6 +325,34 @@ def exfat_seeds(fx, out):
     if where >= 0:
         start = 2048 * SECTOR + (where - 2048 * SECTOR) // 4096 * 4096
         put(out, "exfat_entryset_fuzz", "dokumente", image[start:start + 4096])
+RAW_EXTS = ["jpg", "png", "gif", "bmp", "wav", "aif", "zip", "mp4", "mkv", "ogg", "sqlite",
+            "doc", "gz", "xz", "bz2", "elf", "exe", "tif", "mid", "mp3", "flac", "pdf"]
+
+
+def raw_seeds(fx, out):
+    here = os.path.dirname(os.path.abspath(__file__))
+    table = open(os.path.join(here, "..", "resources", "rp.dat"), "rb").read()
+    put(out, "raw_markup_fuzz", "rp.dat", table)
+    # The compressed form with stored chunks only: shifted text, 4 KiB a chunk.
+    shifted = bytes((b + 1) & 0xFF for b in table)
+    packed = b"".join(struct.pack("<H", 0x3000 | (len(c) - 1)) + c
+                      for c in (shifted[i:i + 4096] for i in range(0, len(shifted), 4096)))
+    put(out, "raw_markup_fuzz", "rp.dat.packed", packed)
+    files = os.path.join(fx, "raw-carving", "files")
+    aliases = {"aiff": "aif", "webp": "wav", "docx": "zip", "odt": "zip", "epub": "zip"}
+    for name in sorted(os.listdir(files)):
+        ext = aliases.get(name.rsplit(".", 1)[1], name.rsplit(".", 1)[1])
+        if ext not in RAW_EXTS or not name.split(".")[0].endswith("1"):
+            continue
+        data = open(os.path.join(files, name), "rb").read()[:16384]
+        put(out, "raw_format_end_fuzz", name, bytes([RAW_EXTS.index(ext)]) + data)
+    small = (b"<r v='1'><t><e>jpg</e><d>J</d><s n='1'><p o='0'>ffd8ff</p></s></t>"
+             b"<t><e>png</e><d>P</d><s n='1'><p o='0'>89504e47</p></s></t>"
+             b"<t><e>iso</e><d>I</d><s n='2'><p o='0'>aa</p><p o='512'>cc|d</p></s></t></r>\n")
+    jpg = open(os.path.join(files, "photo1.jpg"), "rb").read()[:3000]
+    png = open(os.path.join(files, "image1.png"), "rb").read()[:2000]
+    disk = jpg + bytes(-len(jpg) % 512) + png + bytes(-len(png) % 512) + b"\xaa" * 512 + b"\xcc" * 512
+    put(out, "raw_matcher_fuzz", "jpg-png-iso", small + disk)
 
 
 def main():
@@ -337,6 +365,7 @@ def main():
     ext_seeds(out)
     ext_journal_seeds(fx, out)
     exfat_seeds(fx, out)
+    raw_seeds(fx, out)
 
 
 if __name__ == "__main__":
