@@ -27,7 +27,9 @@ bool RawReader::get(uint64_t pos, void* dst, size_t n) {
 size_t RawReader::view(uint64_t pos, const uint8_t*& p) {
     if (pos >= limit_) return 0;
     if (blockPos_ == UINT64_MAX || pos < blockPos_ || pos >= blockPos_ + block_.size()) {
+        if (fetched_ >= kReadBudget) return 0;
         const uint64_t start = pos - pos % kBlock;
+        fetched_ += kBlock;
         block_.resize(static_cast<size_t>(std::min<uint64_t>(kBlock, limit_ - start)));
         const size_t got = fill_(start, MutableByteSpan(reinterpret_cast<std::byte*>(block_.data()), block_.size()));
         block_.resize(std::min(got, block_.size()));
@@ -139,6 +141,8 @@ RawFormatEnd JpegEnd(RawReader& r) {
             if (got == 0) return kUnknown;
             const void* ff = std::memchr(p, 0xFF, got);
             if (!ff) {
+                // Wiped space after a cut-off scan is not entropy data.
+                if (got >= 4096 && p[0] == 0 && std::memcmp(p, p + 1, got - 1) == 0) return kUnknown;
                 pos += got;
                 continue;
             }

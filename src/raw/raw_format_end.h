@@ -23,6 +23,11 @@ public:
     using Fill = std::function<size_t(uint64_t offset, MutableByteSpan buf)>;
     RawReader(Fill fill, uint64_t limit) : fill_(std::move(fill)), limit_(limit) {}
 
+    // A walk that searches (entropy data, end records, bit marks) reads at
+    // most this much per file: a header on a damaged disk cannot cost a
+    // read to the size cap; its end is then not known.
+    static constexpr uint64_t kReadBudget = 128ull << 20;
+
     uint64_t limit() const { return limit_; }
     // Copies n bytes at pos; false when any of them is missing.
     bool get(uint64_t pos, void* dst, size_t n);
@@ -44,6 +49,7 @@ private:
     uint64_t limit_;
     std::vector<uint8_t> block_;
     uint64_t blockPos_ = UINT64_MAX;
+    uint64_t fetched_ = 0;
 };
 
 enum class RawEndKind {
