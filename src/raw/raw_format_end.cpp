@@ -647,8 +647,8 @@ RawFormatEnd Bzip2End(RawReader& r) {
                 if (++filled >= 48 && window == kMark) {
                     // 32 CRC bits follow the mark; the byte holding the last one ends the file.
                     const uint64_t bitsDone = (pos + i) * 8 + (7 - b) + 1;
-                    const uint64_t endBit = bitsDone + 32;
-                    return Known((endBit + 7) / 8);
+                    const uint64_t end = (bitsDone + 32 + 7) / 8;
+                    return end <= r.limit() ? Known(end) : kUnknown;
                 }
             }
         }
@@ -785,7 +785,8 @@ RawFormatEnd TiffEnd(RawReader& r) {
                 counts[2] = {value};
             } else if (tag == 330 || tag == 34665 || tag == 34853) {
                 if (!values(type == 3 ? 4 : type, count, at + 8, v)) return kUnknown;
-                for (uint32_t x : v) todo.push_back(x);
+                for (uint32_t x : v)
+                    if (todo.size() < 1024) todo.push_back(x);
             }
         }
         for (int k = 0; k < 3; ++k)
@@ -793,7 +794,7 @@ RawFormatEnd TiffEnd(RawReader& r) {
                 end = std::max(end, uint64_t{offs[k][i]} + counts[k][i]);
         uint32_t next = 0;
         if (!u32(ifd + 2 + uint64_t{12} * n, next)) return kUnknown;
-        if (next) todo.push_back(next);
+        if (next && todo.size() < 1024) todo.push_back(next);
     }
     return end <= r.limit() ? Known(end) : kUnknown;
 }

@@ -291,7 +291,8 @@ int CRawScanner::Scan(ProgressFields& progress) {
             if (kept < size) cut = RawCut::FormatEnd;
             size = kept;
         }
-        emit(open, size, cut);
+        // A back offset may start the next file where this one starts.
+        if (size > 0) emit(open, size, cut);
         open.has = false;
         progress.setText("Found Raw Files : " + std::to_string(items_.size()));
     };

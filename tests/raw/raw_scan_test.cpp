@@ -138,6 +138,11 @@ TEST(RawMatcher, FormatEndsCutAtTheFileAndDropBrokenHeaders) {
                  {{512, png}, {2048, {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}}}, 8, {}};
     EXPECT_EQ(Carve(c, true), (std::vector<Carved>{{"File0.png", 1, png.size()}}));
     EXPECT_EQ(Carve(c, false), (std::vector<Carved>{{"File0.png", 1, 3 * 512}, {"File1.jpg", 4, 4 * 512}}));
+    // A back offset reaching to the open file's first sector replaces it
+    // instead of leaving an empty file.
+    const Case back{"back", {{"aaa", {{0, "ffd8"}}}, {"iso", {{32768, "0143443030"}}}},
+                    {{512, {0xFF, 0xD8}}, {65 * 512, {0x01, 0x43, 0x44, 0x30, 0x30}}}, 70, {}};
+    EXPECT_EQ(Carve(back, true), (std::vector<Carved>{{"File0.iso", 1, 69 * 512}}));
 }
 
 TEST(RawSignatures, BothStoredFormsGiveTheSameTable) {
