@@ -25,6 +25,7 @@
 #include "platform/time_util.h"
 #include "shell/app_state.h"
 #include "recovery/engine_registry.h"
+#include "raw/raw_signature.h"
 #include "recovery/raw_session.h"
 
 namespace vantor::cli {
@@ -233,16 +234,7 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
         // The sector range as the raw options dialog checks it, in drive sectors.
         const uint32_t lo = run.state.rangeStart, hi = run.state.rangeEnd;
         const int64_t first = a.first >= 0 ? a.first : lo, last = a.last >= 0 ? a.last : hi;
-        char text[96];
-        if (first < lo) {
-            std::snprintf(text, sizeof text, "Start sector is not valid. This must be bigger than %u", lo);
-            return Usage(text);
-        }
-        if (last > hi) {
-            std::snprintf(text, sizeof text, "End sector is not valid. This must be less than %u", hi);
-            return Usage(text);
-        }
-        if (first >= last) return Usage("Start sector must be less than end sector");
+        if (const std::string why = RawRangeProblem(first, last, lo, hi); !why.empty()) return Usage(why);
         run.state.rawRangeStart = static_cast<uint32_t>(first);
         run.state.rawRangeEnd = static_cast<uint32_t>(last);
     }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -155,6 +156,20 @@ std::vector<std::string> RawSignatureTable::enableOnly(const std::vector<std::st
         if (!any) unknown.push_back(e);
     }
     return unknown;
+}
+
+std::string RawRangeProblem(int64_t start, int64_t end, uint32_t partitionFirst, uint32_t partitionLast) {
+    char text[96];
+    if (start < partitionFirst) {
+        std::snprintf(text, sizeof text, "Start sector is not valid. This must be bigger than %u", partitionFirst);
+        return text;
+    }
+    if (end > partitionLast) {
+        std::snprintf(text, sizeof text, "End sector is not valid. This must be less than %u", partitionLast);
+        return text;
+    }
+    if (start >= end) return "Start sector must be less than end sector";
+    return {};
 }
 
 std::vector<std::byte> TextModeBytes(ByteSpan file) {

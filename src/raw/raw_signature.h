@@ -65,6 +65,10 @@ struct RawSignatureTable {
     std::vector<std::string> enableOnly(const std::vector<std::string>& extensions);
 };
 
+// The raw options dialog's checks of a sector range against the
+// partition's first and last sector, in its order; "" when the range holds.
+std::string RawRangeProblem(int64_t start, int64_t end, uint32_t partitionFirst, uint32_t partitionLast);
+
 // The file read in text mode: CR LF becomes LF and a 0x1A byte ends it.
 std::vector<std::byte> TextModeBytes(ByteSpan file);
 
