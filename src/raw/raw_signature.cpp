@@ -268,8 +268,16 @@ bool LoadSignatures(const std::string& path, RawSignatureTable& table, std::stri
     raw.resize(16u << 20);
     in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
     raw.resize(static_cast<size_t>(in.gcount()));
-    const auto bytes = TextModeBytes(ByteSpan(reinterpret_cast<const std::byte*>(raw.data()), raw.size()));
-    if (!ParseSignatures(bytes, table, error, warnings)) {
+    const ByteSpan file(reinterpret_cast<const std::byte*>(raw.data()), raw.size());
+    const auto bytes = TextModeBytes(file);
+    bool ok = ParseSignatures(bytes, table, error, warnings);
+    // A compressed table whose bytes hold CR LF or 0x1A does not survive the
+    // text-mode read; it is taken as written then.
+    if (!ok && !raw.empty() && raw[0] != '<' && bytes.size() != raw.size()) {
+        std::string second;
+        ok = ParseSignatures(file, table, second, warnings);
+    }
+    if (!ok) {
         error = "'" + path + "': " + error;
         return false;
     }

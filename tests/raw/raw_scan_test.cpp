@@ -161,6 +161,17 @@ TEST(RawSignatures, BothStoredFormsGiveTheSameTable) {
         EXPECT_EQ(packed.rows[i]->patterns.back().offset, plain.rows[i]->patterns.back().offset);
     }
     EXPECT_EQ(packed.rows[1]->patterns[1].offset, 32768);
+    // From a file, even when the compressed bytes hold what a text-mode read changes.
+    test::ScratchDir scratch;
+    const auto path = scratch.path() / "rp.dat";
+    std::string spaced = markup;
+    spaced.insert(spaced.find('\n'), "\f\t\x19");  // shifted up: CR LF 0x1A
+    const auto withCr = EncodeSignatureFile(spaced);
+    ASSERT_LT(TextModeBytes(withCr).size(), withCr.size());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(withCr.data()), static_cast<std::streamsize>(withCr.size()));
+    RawSignatureTable loaded;
+    ASSERT_TRUE(LoadSignatures(path.string(), loaded, error)) << error;
+    EXPECT_EQ(loaded.rows.size(), 2u);
 }
 
 TEST(RawSignatures, BadTablesSayWhyAndOutOfLimitEntriesAreSkipped) {
