@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
     app.add_flag("--progress", ctx.progress, "Progress on stderr even when it is not a terminal");
     AddDrivesCommand(app, ctx);
     AddScanCommands(app, ctx);
+    AddPartitionsCommand(app, ctx);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
