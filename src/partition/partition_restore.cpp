@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "disk/partition_table.h"
+#include "partition/backup_file.h"
 #include "partition/kernel_reread.h"
 #include "partition/partition_search.h"
 #include "partition/undo_file.h"
@@ -50,6 +52,18 @@ const FreeStretch* StretchHolding(const DiskLayout& l, uint64_t start, uint64_t 
     for (const auto& s : l.free)
         if (s.start <= start && end <= s.end) return &s;
     return nullptr;
+}
+
+// The drive's record and the records of its table as they are now.
+std::vector<std::byte> CurrentTableBackup(BlockDevice& dev, int driveIndex) {
+    CDiskInventory inv;
+    inv.EnumeratePhysicalDrives();
+    PhysicalDriveInfo info;
+    for (const auto& d : inv.drives())
+        if (static_cast<int>(d.driveIndex) == driveIndex) info = d;
+    PartitionList list;
+    ReadPartitionTable(dev, dev.size(), driveIndex, list);
+    return SerializeBackup(info, {list.records().begin(), list.records().end()});
 }
 
 }  // namespace
@@ -237,7 +251,9 @@ RestoreOutcome RestorePartition(const RestoreRequest& req) {
     out.result = out.plan.result;
     out.detail = out.plan.detail;
     if (out.result != kRestoreOk || req.dryRun) return out;
-    out.result = ApplyRestore(*dev, out.plan, req.undoPath, req.tableBackup, out.detail);
+    std::vector<std::byte> backup = req.tableBackup;
+    if (backup.empty()) backup = CurrentTableBackup(*dev, req.driveIndex);
+    out.result = ApplyRestore(*dev, out.plan, req.undoPath, backup, out.detail);
     dev.reset();
     if (out.result == kRestoreOk) {
         auto entry = DeviceTable::Global().drive(req.driveIndex);

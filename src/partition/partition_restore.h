@@ -64,7 +64,8 @@ struct RestoreRequest {
     const PartitionRecord* partition = nullptr;
     bool dryRun = false;               // plan only; the drive is opened read-only
     std::string undoPath;              // where the undo file goes
-    std::vector<std::byte> tableBackup;  // .pbf bytes of the drive's current table
+    // .pbf bytes of the drive's current table; empty: made from the table as read now
+    std::vector<std::byte> tableBackup;
 };
 
 struct RestoreOutcome {
