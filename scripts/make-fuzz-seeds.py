@@ -176,6 +176,34 @@ def partition_seeds(fx, out):
     put(out, "partition_walk_fuzz", "superfloppy-fat16", read(os.path.join(fx, "whole-fat16.img"), 0, SECTOR))
 
 
+def lost_partition_seeds(fx, out):
+    a, b = os.path.join(fx, "lost-a.img"), os.path.join(fx, "lost-b.img")
+    # Heads of the lost volumes: boot sector to the first FAT sector, the EXT
+    # superblock and group descriptors, the NTFS boot sector and its backup.
+    put(out, "partition_probe_fuzz", "fat32-head", read(b, 2048 * SECTOR, 40 * SECTOR))
+    put(out, "partition_probe_fuzz", "fat16-head", read(b, 106496 * SECTOR, 8 * SECTOR))
+    put(out, "partition_probe_fuzz", "ext3-head", read(a, 141312 * SECTOR, 8 * SECTOR))
+    put(out, "partition_probe_fuzz", "ntfs-boot", read(a, 71680 * SECTOR, SECTOR))
+    put(out, "partition_probe_fuzz", "mbr-ebr", read(a, 0, SECTOR) + read(a, 104448 * SECTOR, SECTOR))
+    # A backup of two records, and an undo file of one sector with it.
+    model = b"Vantor Disk Image lost-a.img"
+    drive = model + bytes(264 - len(model)) + struct.pack("<qIIII", 128 << 20, 0, 0, 0, 0)
+    def record(fs, start, count, boot):
+        r = bytearray(600)
+        struct.pack_into("<iBB", r, 0, 0, ord("*"), 1)
+        r[16:16 + len(fs)] = fs
+        struct.pack_into("<I", r, 52, start)
+        struct.pack_into("<Q", r, 72, count * SECTOR)
+        r[80:592] = boot
+        return bytes(r)
+    pbf = struct.pack("<I", 0x89ABCDEF) + drive + record(b"#FAT32#", 2048, 69632, read(a, 2048 * SECTOR, SECTOR)) \
+        + record(b"Deleted", 71680, 32768, bytes(SECTOR))
+    put(out, "backup_file_fuzz", "two-records", pbf)
+    mbr = read(a, 0, SECTOR)
+    undo = b"VNTRUNDO" + struct.pack("<IIQQ", 1, 1, len(pbf), 128 << 20) + struct.pack("<Q", 0) + mbr + mbr + pbf
+    put(out, "backup_file_fuzz", "undo-one-sector", undo)
+
+
 def ext_seeds(out):
     # The fixtures' EXT volumes are megabytes; the whole-volume harness wants a
     # small one, so a 64 KiB ext2 is made the same way (mke2fs + debugfs, fixed
@@ -362,6 +390,7 @@ def main():
     fat_seeds(fx, out)
     ntfs_seeds(fx, out)
     partition_seeds(fx, out)
+    lost_partition_seeds(fx, out)
     ext_seeds(out)
     ext_journal_seeds(fx, out)
     exfat_seeds(fx, out)

@@ -17,7 +17,7 @@ constexpr uint64_t kCylinder = 255 * 63;
 constexpr uint64_t kProbeBefore = 1;
 constexpr uint64_t kProbeAfter = 8;
 // Probes closer than this share one read; no read exceeds kMaxRead.
-constexpr uint64_t kMergeGap = 64;
+constexpr uint64_t kMergeGap = 8;
 constexpr uint64_t kMaxRead = 2048;
 
 // Serves the current read window from memory, anything else from the device.
