@@ -11,7 +11,7 @@ packages=(
   xz-utils e2fsprogs
 )
 # Peers the partition tests check restored tables and file systems with.
-packages+=(fdisk dosfstools e2fsprogs ntfs-3g)
+packages+=(fdisk gdisk dosfstools e2fsprogs ntfs-3g)
 # The desktop application and its offscreen/Xvfb tests.
 packages+=(qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
            xvfb xauth fonts-dejavu-core adwaita-icon-theme)

@@ -4,6 +4,7 @@
 
 #include "disk/partition_table.h"
 #include "partition/backup_file.h"
+#include "partition/gpt_restore.h"
 #include "partition/kernel_reread.h"
 #include "partition/partition_search.h"
 #include "partition/undo_file.h"
@@ -94,15 +95,20 @@ RestorePlan BuildRestorePlan(BlockDevice& dev, const PartitionRecord& p) {
     if (count == 0 || count > 0xFFFFFFFFu) return Refuse(kRestoreInvalid, "the partition has no size");
     DiskLayout layout;
     if (!ReadDiskLayout(dev, layout)) return Refuse(kRestoreNoAccess, "cannot read the partition table");
-    if (layout.gpt) return Refuse(kRestoreNotRecoverable, "restoring into a GUID partition table is not supported");
     const FreeStretch* stretch = StretchHolding(layout, start, end);
     if (!stretch) return Refuse(kRestoreNotRecoverable, "sectors " + std::to_string(start) + "-" +
                                                             std::to_string(end - 1) + " are not all unallocated");
     RestorePlan plan;
+    std::vector<SectorWrite> table;
+    if (layout.gpt) {
+        plan = BuildGptRestorePlan(dev, p);
+        if (plan.result != kRestoreOk) return plan;
+        table = std::move(plan.writes);
+        plan.writes.clear();
+    }
     plan.logical = stretch->logical;
     uint8_t type = p.partitionType ? p.partitionType : TypeByteFor(fs, stretch->logical);
     if (!stretch->logical && type == 0x0B) type = 0x0C;  // an LBA FAT32 outside the chain
-    std::vector<SectorWrite> table;
     auto add = [&](uint64_t lba, const Sector& before, const Sector& after, const char* what) {
         SectorWrite w;
         w.lba = lba;
@@ -112,7 +118,9 @@ RestorePlan BuildRestorePlan(BlockDevice& dev, const PartitionRecord& p) {
         table.push_back(w);
     };
 
-    if (!stretch->logical) {
+    if (layout.gpt) {
+        // The entries and headers are planned above.
+    } else if (!stretch->logical) {
         Sector mbr = layout.mbr, before = layout.mbr;
         int slot = -1;
         for (int i = 0; i < 4 && slot < 0; ++i)
