@@ -1,6 +1,7 @@
 // A hostile disk for the partition search: the input is the disk. The probe
 // at its first sectors, the whole search (table read, probes, selection) and
 // the restore plan of whatever it finds must stay in bounds and terminate.
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 

@@ -2,6 +2,7 @@
 // one field corrupted: a candidate is reported only while every check holds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "partition/boot_probe.h"
