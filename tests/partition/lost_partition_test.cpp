@@ -131,6 +131,12 @@ TEST_F(LostPartitions, SearchFindsEveryRemovedPartitionWithItsTrueStartAndSizeAn
         bool gapAfter = false;
         for (const auto& r : res.records) gapAfter |= r.isGap() && r.startSector == 139264 && r.totalBytes == 2048 * 512;
         EXPECT_EQ(gapAfter, !img.gpt) << img.name;
+        // Cancel (the progress dialog's button) stops the search before its next read.
+        std::atomic<bool> cancel{true};
+        ProgressFields progress;
+        SearchResult stopped = SearchDrive(0, {&cancel, &progress});
+        EXPECT_TRUE(stopped.cancelled && !stopped.completed && stopped.found.empty());
+        EXPECT_GT(progress.m_nProgressTotal.load(), 0u);
         DeviceTable::Global().clear();
     }
 }
