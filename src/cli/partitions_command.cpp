@@ -100,7 +100,8 @@ std::string HexLine(const std::array<std::byte, 512>& s, size_t off) {
 // that do not change are left out.
 void PrintPlan(const RestorePlan& plan) {
     for (const auto& w : plan.writes) {
-        std::printf("sector %llu (%s):\n", static_cast<unsigned long long>(w.lba), w.what.c_str());
+        std::printf("sector %llu (%s), 16-byte lines that change:\n", static_cast<unsigned long long>(w.lba),
+                    w.what.c_str());
         for (size_t off = 0; off < 512; off += 16) {
             if (std::equal(w.before.begin() + static_cast<std::ptrdiff_t>(off),
                            w.before.begin() + static_cast<std::ptrdiff_t>(off + 16),
