@@ -8,7 +8,7 @@
 
 namespace vantor {
 
-// start/count: the partition's sectors (already known to be unallocated).
+// p.startSector and p.totalBytes give the sectors, already known to be unallocated.
 RestorePlan BuildGptRestorePlan(BlockDevice& device, const PartitionRecord& p);
 
 }  // namespace vantor
