@@ -12,6 +12,8 @@ packages=(
 )
 # Peers the partition tests check restored tables and file systems with.
 packages+=(fdisk gdisk dosfstools e2fsprogs ntfs-3g)
+# Test peers: readpst reads the repaired mail stores.
+packages+=(pst-utils)
 # The desktop application and its offscreen/Xvfb tests.
 packages+=(qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
            xvfb xauth fonts-dejavu-core adwaita-icon-theme)
