@@ -31,5 +31,6 @@ bool SetUpDevices(CliContext& ctx);
 void AddDrivesCommand(CLI::App& app, CliContext& ctx);
 void AddScanCommands(CLI::App& app, CliContext& ctx);
 void AddPartitionsCommand(CLI::App& app, CliContext& ctx);
+void AddRepairCommand(CLI::App& app, CliContext& ctx);
 
 }  // namespace vantor::cli

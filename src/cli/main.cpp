@@ -44,6 +44,7 @@ int main(int argc, char** argv) {
     AddDrivesCommand(app, ctx);
     AddScanCommands(app, ctx);
     AddPartitionsCommand(app, ctx);
+    AddRepairCommand(app, ctx);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
