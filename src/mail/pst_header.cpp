@@ -2,21 +2,11 @@
 
 #include <array>
 
+#include "platform/crc32.h"
+
 namespace vantor {
 
 namespace {
-
-constexpr std::array<uint32_t, 256> MakePstCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ 0xEDB88320u : c >> 1;
-        table[i] = c;
-    }
-    return table;
-}
-
-constexpr std::array<uint32_t, 256> kPstCrcTable = MakePstCrcTable();
 
 // Where the fields of each layout lie.
 constexpr size_t kCrcPartialAt = 4;
@@ -67,10 +57,9 @@ BytePatch Le32Patch(uint64_t offset, uint32_t v) {
 
 }  // namespace
 
-uint32_t PstCrc(ByteSpan bytes, uint32_t crc) {
-    for (std::byte b : bytes) crc = kPstCrcTable[(crc ^ static_cast<uint8_t>(b)) & 0xFF] ^ (crc >> 8);
-    return crc;
-}
+// The IEEE CRC inverts on the way in and out; undoing both leaves the bare
+// table-driven register the format uses.
+uint32_t PstCrc(ByteSpan bytes, uint32_t crc) { return ~Crc32(bytes, ~crc); }
 
 PstHeaderCheck CheckPstHeader(ByteSpan header, uint64_t fileSize) {
     PstHeaderCheck out;

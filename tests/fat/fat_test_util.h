@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogs/user_prompt.h"
+#include "support/scripted_prompt.h"
 #include "fat/fat_volume.h"
 #include "platform/block_device.h"
 #include "platform/byte_order.h"
@@ -243,21 +244,6 @@ inline void NestFolders(MiniFat& m, size_t levels) {
 
 namespace vantor::fattest {
 
-// Answers the overwrite question from a list (then Yes) and keeps messages.
-class ScriptedPrompt : public UserPrompt {
-public:
-    std::vector<OverwriteAnswer> answers;
-    std::vector<std::string> asked;
-    std::vector<std::string> messages;
-    void message(const std::string& text, const std::string&, MessageIcon) override { messages.push_back(text); }
-    OverwriteAnswer confirmOverwrite(const std::string& name) override {
-        asked.push_back(name);
-        if (answers.empty()) return OverwriteAnswer::Yes;
-        const OverwriteAnswer a = answers.front();
-        answers.erase(answers.begin());
-        return a;
-    }
-    bool confirm(const std::string&, const std::string&) override { return true; }
-};
+using ScriptedPrompt = test::ScriptedPrompt;
 
 }  // namespace vantor::fattest

@@ -14,6 +14,7 @@
 #include "mail/repair_run.h"
 #include "support/dbx_builder.h"
 #include "support/scratch_dir.h"
+#include "support/scripted_prompt.h"
 
 namespace vantor {
 namespace {
@@ -229,19 +230,7 @@ TEST(DbxStoreTest, HostileChainsAndTreesEnd) {
     for (const DbxMessage& m : scanned) EXPECT_NE(m.blocks.front().offset, first);
 }
 
-class ScriptedPrompt : public UserPrompt {
-public:
-    std::vector<OverwriteAnswer> answers;
-    std::vector<std::string> asked;
-    void message(const std::string&, const std::string&, MessageIcon) override {}
-    OverwriteAnswer confirmOverwrite(const std::string& name) override {
-        asked.push_back(name);
-        const OverwriteAnswer a = answers.empty() ? OverwriteAnswer::Cancel : answers.front();
-        if (!answers.empty()) answers.erase(answers.begin());
-        return a;
-    }
-    bool confirm(const std::string&, const std::string&) override { return false; }
-};
+using test::ScriptedPrompt;
 
 TEST(RepairRunTest, LogLinesAndOverwriteAnswers) {
     ScratchDir dir;
@@ -281,8 +270,9 @@ TEST(RepairRunTest, LogLinesAndOverwriteAnswers) {
     // Cancel at the first question writes nothing more.
     WriteFile(out / "a.pst", "old");
     ScriptedPrompt cancel;
+    cancel.answers = {OverwriteAnswer::Cancel};
     shown.clear();
-    EXPECT_TRUE(RunRepair(s, cancel, [&](const std::string& log) { shown.push_back(log); }).cancelled);
+    EXPECT_TRUE(RunRepair(s, cancel, [&](const std::string& text) { shown.push_back(text); }).cancelled);
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(ReadWholeFile(out / "a.pst"), "old");
 }
