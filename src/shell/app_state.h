@@ -8,6 +8,7 @@
 #include "dialogs/filter_criteria.h"
 #include "dialogs/progress_fields.h"
 #include "disk/partition_record.h"
+#include "mail/repair_run.h"
 
 namespace vantor {
 
@@ -22,6 +23,7 @@ struct AppState {
     int fileTypeGroup = 0;       // 0 none, 3 pictures, 6 mail
     FilterCriteria criteria;     // applied during deleted-file scans
     std::string lastDestination; // where the last recovery wrote; the folder chooser starts there
+    RepairSettings repair;       // the mail pages' stores, destination and kind, for the log page
     ProgressFields progress;
 
     // What the drive browser does when the user picks a record.

@@ -10,7 +10,11 @@
 #include <QTreeWidget>
 #include <cstdio>
 
+#include <QFile>
+#include <QLineEdit>
+
 #include "disk/disk_inventory.h"
+#include "mail/ui/mail_pages.h"
 #include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
@@ -249,6 +253,33 @@ int main(int argc, char** argv) {
             page->treeView()->expandAll();
             page->listView()->toggleRowCheck(1, true);
             Save(frame, QStringLiteral("26-") + QString::fromLatin1(fs).toLower() + QStringLiteral("-deleted"));
+        }
+    }
+
+    // Email Repair: the PST page with three stores, then its log.
+    {
+        const QString dir = gOut + QStringLiteral("/mail-repair");
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir + QStringLiteral("/out"));
+        QStringList stores;
+        for (const char* name : {"Personal.pst", "Archive.pst", "Old mail.pst"}) {
+            stores << dir + QLatin1Char('/') + QString::fromLatin1(name);
+            QFile::copy(uitest::FixturePath(QStringLiteral("dist-list.pst")), stores.back());
+        }
+        view->SwitchPage(kPageOutlookExpressRepair, 0);
+        Save(frame, QStringLiteral("30-outlook-express-repair"));
+        view->SwitchPage(kPageOutlookRepair, 0);
+        if (auto* page = qobject_cast<CMailRepairPage*>(view->currentPage())) {
+            page->addFiles(stores);
+            page->destinationEdit()->setText(dir + QStringLiteral("/out"));
+            Save(frame, QStringLiteral("31-outlook-repair-three-files"));
+            page->nextButton()->click();
+            if (auto* log = qobject_cast<CRepairLogPage*>(view->currentPage())) {
+                QElapsedTimer t;
+                t.start();
+                while (!log->done() && t.elapsed() < 10000) Settle(20);
+                Save(frame, QStringLiteral("32-repair-log"));
+            }
         }
     }
 

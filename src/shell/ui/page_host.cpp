@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "mail/ui/mail_pages.h"
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
 #include "shell/ui/ext/ext_page.h"
@@ -74,8 +75,15 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
             if (request.mode != kModeDeleted) return nullptr;
             hasFactory = true;
             return CreateExtResultPage(request.app, request.mode, request.parent);
+        case PageKind::OutlookRepair:
+        case PageKind::OutlookExpressRepair:
+            hasFactory = true;
+            return CreateMailRepairPage(request.app, request.page, request.parent);
+        case PageKind::EmailReport:
+            hasFactory = true;
+            return CreateRepairLogPage(request.app, request.mode, request.parent);
         default:
-            // RAW, partition and mail pages come with their engines.
+            // RAW and partition pages come with their engines.
             return nullptr;
     }
 }
