@@ -383,6 +383,28 @@ def raw_seeds(fx, out):
     put(out, "raw_matcher_fuzz", "jpg-png-iso", small + disk)
 
 
+def mail_seeds(fx, out):
+    # The real Outlook file's header alone: its end-of-file field points past
+    # it, which leaves five clues of six.
+    put(out, "pst_header_fuzz", "dist-list-head", read(os.path.join(fx, "dist-list.pst"), 0, 564))
+    # No real DBX exists here: one message of two chained blocks behind an
+    # index node, laid out as the harness reads its input (the root, then the
+    # bytes from 0x24BC on).
+    base, node, info, b1, b2 = 0x24BC, 0x24BC, 0x24BC + 0x24, 0x24BC + 0x40, 0x24BC + 0x250
+    body = bytearray(0x250 + 0x210)
+    struct.pack_into("<IIII", body, node - base, node, 0, 0, 0)
+    body[node - base + 0x11] = 1
+    struct.pack_into("<III", body, node - base + 0x18, info, 0, 0)
+    struct.pack_into("<IIIII", body, info - base, info, 8, 8 | (2 << 16), 0x80, 0x04)
+    struct.pack_into("<I", body, info - base + 20, b1)
+    text = b"From: a@example.org\r\nSubject: seed\r\n\r\n" + b"x" * 600
+    struct.pack_into("<IIII", body, b1 - base, b1, 0x200, 0x200, b2)
+    body[b1 - base + 16:b1 - base + 16 + 0x200] = text[:0x200]
+    struct.pack_into("<IIII", body, b2 - base, b2, 0x200, len(text) - 0x200, 0)
+    body[b2 - base + 16:b2 - base + 16 + len(text) - 0x200] = text[0x200:]
+    put(out, "dbx_chain_fuzz", "one-message", struct.pack("<I", node) + bytes(body))
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -395,6 +417,7 @@ def main():
     ext_journal_seeds(fx, out)
     exfat_seeds(fx, out)
     raw_seeds(fx, out)
+    mail_seeds(fx, out)
 
 
 if __name__ == "__main__":
