@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <set>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace vantor {
@@ -167,31 +165,31 @@ bool DbxMessagesByIndex(BlockDevice& file, std::vector<DbxMessage>& out, const D
 }
 
 std::vector<DbxMessage> DbxMessagesByScan(BlockDevice& file, const DbxLimits& limits) {
-    std::unordered_map<uint64_t, BlockHeader> blocks;
-    std::unordered_set<uint64_t> pointedAt;
+    // Plain sorted arrays: a 2 GiB store holds millions of blocks.
+    std::vector<uint64_t> heads;
+    std::vector<uint32_t> pointedAt;
     const uint64_t size = file.size();
     std::vector<std::byte> chunk;
-    for (uint64_t base = kDbxHeaderBytes; base + kDbxBlockHeaderBytes <= size && blocks.size() < kMaxScanBlocks;) {
+    uint64_t found = 0;
+    for (uint64_t base = kDbxHeaderBytes; base + kDbxBlockHeaderBytes <= size && found < kMaxScanBlocks;) {
         // Each chunk reaches one header past its end, so no block straddles unseen.
         const uint64_t len = std::min<uint64_t>(kScanChunk + kDbxBlockHeaderBytes, size - base);
         chunk.resize(static_cast<size_t>(len));
         if (file.readAt(base, chunk) != kSuccess) break;
         for (size_t i = 0; i + kDbxBlockHeaderBytes <= chunk.size() && i < kScanChunk; i += 4) {
             BlockHeader b;
-            if (BlockAt(ByteSpan(chunk).subspan(i, kDbxBlockHeaderBytes), base + i, size, b)) {
-                blocks.emplace(base + i, b);
-                if (b.next != 0) pointedAt.insert(b.next);
-            }
+            if (!BlockAt(ByteSpan(chunk).subspan(i, kDbxBlockHeaderBytes), base + i, size, b)) continue;
+            ++found;
+            if (b.used > 0) heads.push_back(base + i);
+            if (b.next != 0) pointedAt.push_back(b.next);
         }
         base += kScanChunk;
     }
-    std::vector<uint64_t> heads;
-    for (const auto& [offset, b] : blocks)
-        if (b.used > 0 && !pointedAt.count(offset)) heads.push_back(offset);
-    std::sort(heads.begin(), heads.end());
+    std::sort(pointedAt.begin(), pointedAt.end());
     std::vector<DbxMessage> out;
-    for (uint64_t h : heads) {
+    for (uint64_t h : heads) {  // in offset order already
         if (out.size() >= limits.maxMessages) break;
+        if (std::binary_search(pointedAt.begin(), pointedAt.end(), static_cast<uint32_t>(h))) continue;
         out.push_back(WalkDbxChain(file, h, limits));
     }
     return out;
