@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "mail/dbx_extract.h"
 #include "mail/dbx_store.h"
@@ -38,9 +40,17 @@ std::string ReadpstOutput(const fs::path& pst, const fs::path& dir) {
     fs::create_directories(dir);
     const std::string cmd = "readpst -q -o '" + dir.string() + "' '" + pst.string() + "' >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) return "readpst failed";
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        if (!e.is_regular_file()) continue;
+        std::string& text = files[fs::relative(e.path(), dir).string()];
+        std::istringstream lines(ReadWholeFile(e.path()));
+        // Calendar entries are stamped with the time readpst ran.
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("DTSTAMP:", 0) != 0) text += line + "\n";
+    }
     std::string all;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file()) all += fs::relative(e.path(), dir).string() + ":" + ReadWholeFile(e.path()) + "\n";
+    for (const auto& [name, text] : files) all += name + ":\n" + text;
     return all;
 }
 
