@@ -108,12 +108,6 @@ bool HeaderAgrees(BlockDevice& file, ByteSpan header) {
     return root >= kDbxHeaderBytes && root < size && file.readAt(root, self) == kSuccess && readLe32(self, 0) == root;
 }
 
-BytePatch Le32Patch(uint64_t offset, uint32_t v) {
-    BytePatch p{offset, std::vector<std::byte>(4)};
-    writeLe32(p.bytes, 0, v);
-    return p;
-}
-
 }  // namespace
 
 DbxHeaderCheck CheckDbxHeader(BlockDevice& file) {

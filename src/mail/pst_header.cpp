@@ -49,12 +49,6 @@ bool FullCrcMatches(ByteSpan h) {
            PstCrc(h.subspan(kCrcPartialFrom, kCrcFullBytes)) == readLe32(h, kCrcFullAt);
 }
 
-BytePatch Le32Patch(uint64_t offset, uint32_t v) {
-    BytePatch p{offset, std::vector<std::byte>(4)};
-    writeLe32(p.bytes, 0, v);
-    return p;
-}
-
 }  // namespace
 
 // The IEEE CRC inverts on the way in and out; undoing both leaves the bare

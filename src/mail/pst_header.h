@@ -29,6 +29,11 @@ struct BytePatch {
     uint64_t offset = 0;
     std::vector<std::byte> bytes;
 };
+inline BytePatch Le32Patch(uint64_t offset, uint32_t v) {
+    BytePatch p{offset, std::vector<std::byte>(4)};
+    writeLe32(p.bytes, 0, v);
+    return p;
+}
 
 struct PstHeaderCheck {
     PstFormat format = PstFormat::Unknown;
