@@ -109,6 +109,12 @@ TEST(PstRepairTest, OnlyPersonalFoldersFilesAreStamped) {
     EXPECT_EQ(RepairPst((dir.path() / "missing.pst").string(), (dir.path() / "out/missing.pst").string()),
               kRepairFailed);
     EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
+    // A destination folder that is the source's own: the copy would replace the source.
+    std::string stampless = ReadWholeFile(kSamplePst);
+    stampless.replace(0, 4, std::string(4, '\0'));
+    WriteFile(dir.path() / "self.pst", stampless);
+    EXPECT_EQ(RepairPst((dir.path() / "self.pst").string(), (dir.path() / "self.pst").string()), kRepairFailed);
+    EXPECT_TRUE(ReadWholeFile(dir.path() / "self.pst") == stampless);
 }
 
 TEST(PstRepairTest, RootsThatAreNoBtreePagesAreReported) {
