@@ -8,16 +8,11 @@ packages=(
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev
   clang libclang-rt-dev
-  xz-utils e2fsprogs
+  xz-utils
 )
-# Peers the partition tests check restored tables and file systems with.
-packages+=(fdisk gdisk dosfstools e2fsprogs ntfs-3g)
-# Test peers: readpst reads the repaired mail stores.
-packages+=(pst-utils)
-# The desktop application and its offscreen/Xvfb tests.
+# Test peers: the fixture tests check our output with the real tools.
+packages+=(fdisk gdisk dosfstools e2fsprogs ntfs-3g exfatprogs pst-utils)
 packages+=(qt6-base-dev qt6-svg-dev qt6-image-formats-plugins libgl-dev
            xvfb xauth fonts-dejavu-core adwaita-icon-theme)
-# The exFAT bench formats its image with mkfs.exfat.
-packages+=(exfatprogs)
 
 exec bash "$(dirname "$0")/apt-install.sh" install-deps "${packages[@]}"
