@@ -119,4 +119,33 @@ std::string KeptAsPartialText(const std::string& name) {
     return " Kept as '" + name + kPartialSuffix + "'.";
 }
 
+std::string EndRecoveredFile(RecoveredFileRecord& r, const RecoveredFile& out, const std::string& rel,
+                             const std::string& name, const FileWriteEnd& end) {
+    r.bytesWritten = out.bytes();
+    r.sha256 = out.sha256();
+    if (out.keptPartial()) r.keptAs = rel + kPartialSuffix;
+    const std::string kept = out.keptPartial() ? KeptAsPartialText(name) : std::string();
+    const std::string head = "Can not recovery file '" + rel + "'";
+    auto failed = [&](RecoveredStatus status, std::string reason, const std::string& line) {
+        r.status = status;
+        r.reason = std::move(reason);
+        return line + kept;
+    };
+    if (end.error == kErrCancelled)
+        return failed(RecoveredStatus::Failed, "stopped before the end", head + ": stopped before the end.");
+    if (end.error != kSuccess) return failed(RecoveredStatus::Failed, ErrorText(end.error), head + ".");
+    if (end.badFirstCluster)
+        return failed(RecoveredStatus::Failed, "first cluster outside the volume",
+                      head + ": first cluster outside the volume.");
+    if (r.condition == DataCondition::Overwritten || r.condition == DataCondition::PartlyOverwritten)
+        return failed(RecoveredStatus::Overwritten,
+                      r.condition == DataCondition::Overwritten ? "live files hold its clusters now"
+                                                                : "live files hold some of its clusters now",
+                      head + ": " + std::string(DataConditionText(r.condition)) + ".");
+    if (end.cutAtVolumeEnd)
+        return failed(RecoveredStatus::CutAtVolumeEnd, "cut at the end of the volume",
+                      head + ": cut at the end of the volume.");
+    return {};
+}
+
 }  // namespace vantor

@@ -109,4 +109,18 @@ private:
 // The failure line's tail for a file kept under its .partial name.
 std::string KeptAsPartialText(const std::string& name);
 
+// How the write of one cluster-mapped file ended.
+struct FileWriteEnd {
+    ErrorCode error = kSuccess;
+    bool badFirstCluster = false;  // its data would start outside the volume
+    bool cutAtVolumeEnd = false;   // its clusters ran past the volume's end
+};
+
+// Fills the record from the closed file (bytes, digest, kept name, status,
+// reason; r.condition is already set) and returns the failure summary's line
+// for it, or "" when the file came back whole. rel is its path below the
+// destination, name its file name.
+std::string EndRecoveredFile(RecoveredFileRecord& r, const RecoveredFile& out, const std::string& rel,
+                             const std::string& name, const FileWriteEnd& end);
+
 }  // namespace vantor

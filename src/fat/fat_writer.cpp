@@ -299,35 +299,11 @@ void Writer::copyOne(const FatFoundFile& rec, const std::string& folder, const s
     const bool whole = err == kSuccess && !layout.badFirstCluster && !layout.cutAtVolumeEnd;
     const ErrorCode closeErr = out.finish(whole);
     if (err == kSuccess) err = closeErr;
-    r.bytesWritten = out.bytes();
-    r.sha256 = out.sha256();
-    if (out.keptPartial()) r.keptAs = rel + kPartialSuffix;
-    const std::string kept = out.keptPartial() ? KeptAsPartialText(name) : std::string();
-
-    if (err == kErrCancelled) {
-        fail("Can not recovery file '" + rel + "': stopped before the end." + kept);
-        r.status = RecoveredStatus::Failed;
-        r.reason = "stopped before the end";
-    } else if (err != kSuccess) {
-        fail("Can not recovery file '" + rel + "'." + kept);
-        r.status = RecoveredStatus::Failed;
-        r.reason = ErrorText(err);
-    } else if (layout.badFirstCluster) {
-        fail("Can not recovery file '" + rel + "': first cluster outside the volume." + kept);
-        r.status = RecoveredStatus::Failed;
-        r.reason = "first cluster outside the volume";
-    } else if (r.condition == DataCondition::Overwritten || r.condition == DataCondition::PartlyOverwritten) {
-        fail("Can not recovery file '" + rel + "': " + std::string(DataConditionText(r.condition)) + "." + kept);
-        r.status = RecoveredStatus::Overwritten;
-        r.reason = r.condition == DataCondition::Overwritten ? "live files hold its clusters now"
-                                                             : "live files hold some of its clusters now";
-    } else if (layout.cutAtVolumeEnd) {
-        fail("Can not recovery file '" + rel + "': cut at the end of the volume." + kept);
-        r.status = RecoveredStatus::CutAtVolumeEnd;
-        r.reason = "cut at the end of the volume";
-    } else {
+    const std::string line = EndRecoveredFile(r, out, rel, name, {err, layout.badFirstCluster, layout.cutAtVolumeEnd});
+    if (line.empty())
         ++result_.written;
-    }
+    else
+        fail(line);
     steps_->endFile();
 }
 
