@@ -18,8 +18,9 @@ struct Pending {
 
 ExtRecoveryResult RecoverExtFiles(CExtVolume& volume, const FolderTree& tree, const std::string& destination,
                                   UserPrompt& prompt, ProgressFields& progress, std::atomic<bool>& running,
-                                  bool hash) {
+                                  bool hash, const std::function<bool(const ExtFoundFile&)>& listed) {
     ExtRecoveryResult result;
+    auto wanted = [&](const ExtFoundFile& f) { return f.selected && (!listed || listed(f)); };
     std::vector<Pending> order;
     uint64_t bytes = 0;
     // Checked nodes only, root first, each node's files before its children's.
@@ -31,7 +32,7 @@ ExtRecoveryResult RecoverExtFiles(CExtVolume& volume, const FolderTree& tree, co
         if (!p.node->checked) continue;
         if (const auto* files = p.node->dataAs<ExtNodeFiles>())
             for (const ExtFoundFile* f : files->files)
-                if (f->selected) {
+                if (wanted(*f)) {
                     ++result.total;
                     bytes += f->size();
                 }
@@ -66,7 +67,7 @@ ExtRecoveryResult RecoverExtFiles(CExtVolume& volume, const FolderTree& tree, co
         const std::string folder = p.rel.empty() ? destination : JoinPath(destination, p.rel);
         bool folderMade = false, folderFailed = false;
         for (const ExtFoundFile* f : files->files) {
-            if (!f->selected) continue;
+            if (!wanted(*f)) continue;
             if (!running.load()) break;
             const std::string name = SafeFileName(f->nameText());
             const std::string rel = p.rel.empty() ? name : p.rel + "/" + name;

@@ -4,6 +4,7 @@
 // reporting the files that did not come back whole once at the end.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,11 @@ struct ExtRecoveryResult {
 // files" is a folder of its own. The summary goes to prompt.message
 // (caption "Notice"). A file that does not come back whole stays as
 // NAME.partial; hash: the records carry the SHA-256 of what was written.
+// listed, when given, says which ticked files the page's filter still shows:
+// a file filtered out of the list is not written although it was ticked.
 ExtRecoveryResult RecoverExtFiles(CExtVolume& volume, const FolderTree& tree, const std::string& destination,
                                   UserPrompt& prompt, ProgressFields& progress, std::atomic<bool>& running,
-                                  bool hash = false);
+                                  bool hash = false,
+                                  const std::function<bool(const ExtFoundFile&)>& listed = {});
 
 }  // namespace vantor

@@ -135,7 +135,8 @@ RecoveryOutcome ExtSession::recover(const std::string& destination, UserPrompt& 
         return out;
     }
     ExtRecoveryResult r =
-        RecoverExtFiles(*volume_, model_.tree(), destination, prompt, state.progress, running, hashWritten());
+        RecoverExtFiles(*volume_, model_.tree(), destination, prompt, state.progress, running, hashWritten(),
+                        [this](const ExtFoundFile& f) { return !model_.filterEnabled() || model_.passesFilter(f); });
     std::unordered_map<const void*, const Found*> index;
     for (const Found& f : found_) index.emplace(f.record, &f);
     FolderPaths paths(model_.tree());
