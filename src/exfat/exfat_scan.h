@@ -40,6 +40,10 @@ struct ExfatFoundFile {
     uint64_t size() const { return set.dataLength; }
 };
 
+// What the shared page rules (fat/fat_page_base.h) read of a record.
+inline std::string FoundName(const ExfatFoundFile& r) { return r.name; }
+inline uint64_t FoundSize(const ExfatFoundFile& r) { return r.size(); }
+
 struct ExfatFolderFiles : FolderNodeData {
     std::vector<std::unique_ptr<ExfatFoundFile>> files;
     bool deleted = false;  // the folder's own entry set is deleted

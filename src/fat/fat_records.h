@@ -44,6 +44,10 @@ struct FatFoundFile {
     }
 };
 
+// What the shared page rules (fat_page_base.h) read of a record.
+inline std::string FoundName(const FatFoundFile& r) { return r.nameText(); }
+inline uint64_t FoundSize(const FatFoundFile& r) { return r.size; }
+
 // The files of one folder node, in the order they were found. The node owns
 // the list and the list owns its records.
 struct FatFolderFiles : FolderNodeData {

@@ -24,9 +24,10 @@ std::string IdOf(const ExfatFoundFile& r) {
 ExfatSession::ExfatSession(const PartitionRecord& record) : record_(record) {}
 
 ErrorCode ExfatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& running) {
+    // A fresh page for every scan; the page filter and its switch stay.
+    onModelThread([&] { model_.restart(kind == ScanKind::Formatted ? kFatPageModeFormatted : kFatPageModeDeleted); });
     found_.clear();
     byOffset_.clear();
-    tree_.clear();
     state.progress.reset();
     reason_.clear();
     lastScan_ = {};
@@ -36,10 +37,13 @@ ErrorCode ExfatSession::scan(ScanKind kind, AppState& state, std::atomic<bool>& 
         lastScan_.error = volume_->openError();
         return lastScan_.error;
     }
+    // The tree is filled here; a view draws it only once the scan is over.
+    FolderTree& tree = model_.tree();
     lastScan_ = kind == ScanKind::Formatted
-                    ? ScanExfatFormatted(*volume_, tree_, &state.criteria, state.progress, running, record_.driveLetter)
-                    : ScanExfatDeleted(*volume_, tree_, &state.criteria, state.progress, running, record_.driveLetter);
-    tree_.walk([this](FolderNode& node) {
+                    ? ScanExfatFormatted(*volume_, tree, &state.criteria, state.progress, running, record_.driveLetter)
+                    : ScanExfatDeleted(*volume_, tree, &state.criteria, state.progress, running, record_.driveLetter);
+    onModelThread([&] { model_.scanFinished(); });
+    tree.walk([this](FolderNode& node) {
         if (auto* files = node.dataAs<ExfatFolderFiles>())
             for (auto& f : files->files) {
                 byOffset_.emplace(f->entryOffset, found_.size());
@@ -60,18 +64,13 @@ std::string ExfatSession::scanNote() const {
     return note;
 }
 
-bool ExfatSession::passes(const ExfatFoundFile& r) const {
-    return ExtensionPassesSubstring(filter_, r.ext) && DatePasses(filter_, ExfatDosDate(r.set.modified)) &&
-           SizePasses(filter_, r.size()) && NamePasses(filter_, r.name);
-}
-
 std::vector<FoundEntry> ExfatSession::entries() const {
     std::vector<FoundEntry> out;
     out.reserve(found_.size());
-    FolderPaths paths(tree_);
+    FolderPaths paths(model_.tree());
     for (const Found& f : found_) {
         const ExfatFoundFile& r = *f.record;
-        if (filterOn_ && !passes(r)) continue;
+        if (model_.filterEnabled() && !model_.passesFilter(r)) continue;
         FoundEntry e;
         e.id = IdOf(r);
         e.folderPath = paths.pathOf(f.node);
@@ -107,44 +106,25 @@ bool ExfatSession::setChecked(const std::string& idOrFolderPath, bool on) {
         auto it = byOffset_.find(std::stoull(idOrFolderPath.substr(1), nullptr, 16));
         if (it != byOffset_.end()) {
             const Found& f = found_[it->second];
-            f.record->selected = on ? 1 : 0;
-            updateAncestors(f.node);
+            model_.setFileChecked(f.node, f.record, on);
             return true;
         }
     }
-    FolderNode* node = FindFolderByPath(tree_, idOrFolderPath);
+    FolderNode* node = FindFolderByPath(model_.tree(), idOrFolderPath);
     if (!node) return false;
-    setFolderChecked(node, on);
+    model_.setFolderChecked(node, on);
     return true;
-}
-
-void ExfatSession::setFolderChecked(FolderNode* node, bool on) {
-    if (!node) return;
-    std::vector<FolderNode*> stack{node};
-    while (!stack.empty()) {
-        FolderNode* n = stack.back();
-        stack.pop_back();
-        n->checked = on;
-        if (auto* files = n->dataAs<ExfatFolderFiles>())
-            for (auto& f : files->files) f->selected = on ? 1 : 0;
-        for (const auto& c : n->children()) stack.push_back(c.get());
-    }
-    updateAncestors(node->parent());
-}
-
-void ExfatSession::updateAncestors(FolderNode* node) {
-    // A folder is checked while anything at or below it is ticked.
-    for (FolderNode* n = node; n; n = n->parent()) {
-        bool any = false;
-        if (auto* files = n->dataAs<ExfatFolderFiles>())
-            for (const auto& f : files->files) any = any || f->selected != 0;
-        for (const auto& c : n->children()) any = any || c->checked;
-        n->checked = any;
-    }
 }
 
 DestinationCheck ExfatSession::checkDestination(const std::string& destination) {
     return DestinationOnScannedVolume(destination, record_) ? DestinationCheck::SameVolume : DestinationCheck::Ok;
+}
+
+ErrorCode ExfatSession::readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) {
+    out.clear();
+    const ExfatFoundFile* r = model_.rowRecord(row);
+    if (!volume_ || !r) return kErrInvalidParameter;
+    return ReadExfatFileHead(*volume_, *r, maxBytes, out);
 }
 
 RecoveryOutcome ExfatSession::recover(const std::string& destination, UserPrompt& prompt, AppState& state,
@@ -160,11 +140,11 @@ RecoveryOutcome ExfatSession::recover(const std::string& destination, UserPrompt
         out.refused = true;
         return out;
     }
-    ExfatRecoveryResult r = RecoverExfatFiles(*volume_, tree_, StoredDestination(destination), prompt,
+    ExfatRecoveryResult r = RecoverExfatFiles(*volume_, model_.tree(), StoredDestination(destination), prompt,
                                               state.progress, running, hashWritten());
     std::unordered_map<const void*, const Found*> index;
     for (const Found& f : found_) index.emplace(f.record, &f);
-    FolderPaths paths(tree_);
+    FolderPaths paths(model_.tree());
     for (RecoveredFileRecord& f : r.files) {
         auto it = index.find(f.source);
         if (it == index.end()) continue;
