@@ -1,7 +1,7 @@
 // The NTFS result page on the volumes mkntfs and ntfs-3g made: the deleted
 // folder with its files in the tree, check marks and totals through clicks,
 // preview of a compressed file, recovery of byte-exact files; and the shared
-// view's behaviour run over the FAT, NTFS and EXT pages alike.
+// view's behaviour run over the FAT, NTFS, EXT and exFAT pages alike.
 #include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
@@ -26,6 +26,7 @@
 #include "shell/ui/dialogs/overwrite_dialog.h"
 #include "shell/ui/dialogs/progress_dialog.h"
 #include "fat/fat_page_model.h"
+#include "shell/ui/exfat/exfat_page.h"
 #include "shell/ui/ext/ext_page.h"
 #include "shell/ui/fat/fat_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
@@ -387,5 +388,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "olddir", 2, "Please select file to recover!"},
         SharedCase{"Ext", "ext-deleted.img", "EXT2",
                    [](CTolamApp& app) -> CResultPage* { return new CExtResultPage(app, kModeDeleted, nullptr); },
-                   "docs", 1, "Please check files for recovering"}),
+                   "docs", 1, "Please check files for recovering"},
+        SharedCase{"Exfat", "exfat-deleted.img", "exFAT",
+                   [](CTolamApp& app) -> CResultPage* { return new CExfatResultPage(app, kModeDeleted, nullptr); },
+                   "Dokumente", 3, "Please check files for recovering"}),
     [](const ::testing::TestParamInfo<SharedCase>& p) { return std::string(p.param.name); });

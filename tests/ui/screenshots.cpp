@@ -19,6 +19,7 @@
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/exfat/exfat_page.h"
 #include "shell/ui/ext/ext_page.h"
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
@@ -279,6 +280,43 @@ int main(int argc, char** argv) {
                 t.start();
                 while (!log->done() && t.elapsed() < 10000) Settle(20);
                 Save(frame, QStringLiteral("32-repair-log"));
+            }
+        }
+    }
+
+    // The exFAT card: the browser's entry, the deleted scan with a folder
+    // ticked, and the re-formatted card's folders under LostDIR.
+    uitest::AttachFixtures({QStringLiteral("exfat-deleted.img")});
+    view->SwitchPage(kPageDriveBrowser, kModeDeleted);
+    browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    if (QTreeWidgetItem* card = browser ? FindItem(browser->tree(), QStringLiteral("exFAT")) : nullptr) {
+        Settle(500);  // the free size is counted on a worker
+        browser->tree()->setCurrentItem(card);
+        Save(frame, QStringLiteral("27-browser-exfat"));
+        browser->nextButton()->click();
+        if (auto* page = qobject_cast<CExfatResultPage*>(view->currentPage())) {
+            WaitForScan(*page);
+            page->treeView()->expandAll();
+            if (QTreeWidgetItem* folder = FindItem(page->treeView(), QStringLiteral("Dokumente")))
+                page->treeView()->setCurrentItem(folder);
+            page->listView()->toggleRowCheck(0, true);
+            page->listView()->selectRow(1);
+            Save(frame, QStringLiteral("28-exfat-deleted"));
+        }
+    }
+    uitest::AttachFixtures({QStringLiteral("exfat-formatted.img")});
+    {
+        CDiskInventory inventory;
+        inventory.Refresh();
+        if (inventory.partitionCount() > 0) {
+            app.state().selectPartition(inventory.partition(0));
+            view->SwitchPage(kPageResult, kModeFormatted);
+            if (auto* page = qobject_cast<CExfatResultPage*>(view->currentPage())) {
+                WaitForScan(*page);
+                page->treeView()->expandAll();
+                if (QTreeWidgetItem* folder = FindItem(page->treeView(), QStringLiteral("2024")))
+                    page->treeView()->setCurrentItem(folder);
+                Save(frame, QStringLiteral("29-exfat-formatted"));
             }
         }
     }

@@ -70,6 +70,26 @@ TEST_F(DriveBrowserTest, DeletedModeListsFatNtfsAndExt) {
     EXPECT_TRUE(root->child(0)->isExpanded());
 }
 
+TEST_F(DriveBrowserTest, ExfatCardInBothScanModesWithItsFreeSpaceAndColour) {
+    DeviceTable::Global().clear();
+    uitest::AttachFixtures({QStringLiteral("exfat-deleted.img")});
+    for (int mode : {kModeDeleted, kModeFormatted}) {
+        auto page = open(mode);
+        QTreeWidgetItem* drive = page->tree()->topLevelItem(0)->child(0);
+        ASSERT_EQ(Children(drive), QStringList{QStringLiteral("(C:\\) exFAT (24.00 MB)")}) << mode;
+        QTRY_VERIFY_WITH_TIMEOUT(page->freeSpaceCounted(), 5000);
+        page->tree()->setCurrentItem(drive->child(0));
+        const QStringList panel = page->panelTexts();
+        ASSERT_EQ(panel.size(), 6);
+        EXPECT_EQ(panel[0], QStringLiteral("Volume : CAMERA"));
+        EXPECT_EQ(panel[4], QStringLiteral("Free Size : 21.79 MB"));  // 5578 free 4 KiB clusters
+        const auto slices = PartitionChart(*page->selectedPartition());
+        ASSERT_EQ(slices.size(), 2u);
+        EXPECT_NE(slices[0].rgb, kChartRestColour);
+        EXPECT_NE(slices[0].rgb, FileSystemColour("NTFS"));
+    }
+}
+
 TEST_F(DriveBrowserTest, FormattedModeLeavesOutExt) {
     auto page = open(kModeFormatted);
     const QStringList parts = Children(page->tree()->topLevelItem(0)->child(0));
@@ -231,7 +251,7 @@ TEST(DriveBrowserModel, LabelsAndModeFilter) {
     d.sizeBytes = 2048;
     EXPECT_EQ(DriveItemText(d), "Tiny (2.00 KB)");
 
-    for (const char* fs : {"NTFS", "FAT32", "FAT", "FAT16"}) {
+    for (const char* fs : {"NTFS", "FAT32", "FAT", "FAT16", "exFAT"}) {
         EXPECT_TRUE(PassesModeFilter(kModeDeleted, fs)) << fs;
         EXPECT_TRUE(PassesModeFilter(kModeFormatted, fs)) << fs;
     }

@@ -197,6 +197,7 @@ TEST(PageTable, ResolvesByPageModeAndFileSystem) {
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "NTFS", nullptr), PageKind::NtfsResult);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "EXT2", nullptr), PageKind::ExtResult);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "EXT4", nullptr), PageKind::ExtResult);
+    EXPECT_EQ(ResolvePage(103, kModeFormatted, "exFAT", nullptr), PageKind::ExfatResult);
     EXPECT_EQ(ResolvePage(103, kModeDeleted, "#NTFS#", nullptr), PageKind::None);
     EXPECT_EQ(ResolvePage(103, kModeRaw, "#NTFS#", nullptr), PageKind::RawResult);
     EXPECT_EQ(ResolvePage(103, kModeRaw, "FAT32", nullptr), PageKind::RawResult);

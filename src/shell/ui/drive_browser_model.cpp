@@ -23,7 +23,7 @@ uint64_t DriveBytes(const PhysicalDriveInfo& drive) {
 
 bool PassesModeFilter(int mode, const std::string& fs) {
     if (mode == kModeRaw) return true;
-    const bool fatOrNtfs = fs == "NTFS" || fs == "FAT32" || fs == "FAT" || fs == "FAT16";
+    const bool fatOrNtfs = fs == "NTFS" || fs == "FAT32" || fs == "FAT" || fs == "FAT16" || fs == "exFAT";
     if (mode == kModeFormatted) return fatOrNtfs;
     if (mode == kModeDeleted) return fatOrNtfs || fs == "EXT4" || fs == "EXT3" || fs == "EXT2";
     return false;
@@ -81,6 +81,7 @@ uint32_t FileSystemColour(const std::string& fs) {
     if (fs == "FAT12") return 0xFFFF00;
     if (fs == "FAT16" || fs == "FAT") return 0x00FF00;
     if (fs == "NTFS") return 0x9E3FFF;
+    if (fs == "exFAT") return 0xFF8000;
     if (fs == "EXT2") return 0x00FFFF;
     if (fs == "EXT3") return 0x787800;
     if (fs == "EXT4") return 0x3C8C3C;

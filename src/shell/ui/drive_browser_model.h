@@ -11,8 +11,8 @@
 
 namespace vantor::ui {
 
-// Mode 10003 offers every record, 10002 the FAT and NTFS names, 10000 those
-// and EXT2/EXT3/EXT4; any other mode offers nothing.
+// Mode 10003 offers every record, 10002 the FAT, exFAT and NTFS names, 10000
+// those and EXT2/EXT3/EXT4; any other mode offers nothing.
 bool PassesModeFilter(int mode, const std::string& fileSystem);
 
 std::string DriveItemText(const PhysicalDriveInfo& drive);

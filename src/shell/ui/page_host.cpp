@@ -5,6 +5,7 @@
 #include "mail/ui/mail_pages.h"
 #include "shell/page_ids.h"
 #include "shell/ui/drive_browser.h"
+#include "shell/ui/exfat/exfat_page.h"
 #include "shell/ui/ext/ext_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
@@ -26,6 +27,7 @@ PageKind ResolvePage(int page, int mode, const std::string& fileSystem, int* fat
                 return PageKind::FatResult;
             }
             if (fileSystem == "NTFS") return PageKind::NtfsResult;
+            if (fileSystem == "exFAT") return PageKind::ExfatResult;
             if (fileSystem == "EXT2" || fileSystem == "EXT3" || fileSystem == "EXT4") return PageKind::ExtResult;
             return PageKind::None;
         case kPageOutlookRepair: return PageKind::OutlookRepair;
@@ -70,6 +72,9 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
         case PageKind::NtfsResult:
             hasFactory = true;
             return CreateNtfsResultPage(request.app, request.mode, request.parent);
+        case PageKind::ExfatResult:
+            hasFactory = true;
+            return CreateExfatResultPage(request.app, request.mode, request.parent);
         case PageKind::ExtResult:
             // EXT has a deleted-file scan only.
             if (request.mode != kModeDeleted) return nullptr;

@@ -25,6 +25,7 @@ enum class PageKind {
     FatResult,
     NtfsResult,
     ExtResult,
+    ExfatResult,
     RawResult,
     PartitionRecovery,
     OutlookRepair,
