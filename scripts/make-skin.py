@@ -156,7 +156,7 @@ def main():
     b += '<path d="M0 96C200 70 420 120 772 84V107H0z" fill="#FFFFFF" fill-opacity="0.05"/>'
     b += text(158, 46, "Vantor Data Recovery", 22, "#FFFFFF", "bold")
     b += text(159, 70, "Deleted, formatted and lost data back", 12, TEAL_L)
-    b += text(159, 88, "from FAT, NTFS and EXT drives", 11, "#C9D8EA", opacity=0.85)
+    b += text(159, 88, "from FAT, exFAT, NTFS and EXT drives", 11, "#C9D8EA", opacity=0.85)
     b += '<rect y="106" width="772" height="1" fill="#2BC4B8" fill-opacity="0.6"/>'
     write(213, 772, 107, b, d, "start-page / page banner")
 
@@ -219,8 +219,8 @@ def main():
 
     # Task buttons 568 x 71: icon, title and one line of description.
     tasks = [
-        ((250, 251, 252), "deleted", "Deleted Recovery", "Bring back files deleted from a FAT, NTFS or EXT partition"),
-        ((253, 254, 255), "format", "Format Recovery", "Rebuild files and folders of a formatted FAT or NTFS drive"),
+        ((250, 251, 252), "deleted", "Deleted Recovery", "Bring back files deleted from a FAT, exFAT, NTFS or EXT partition"),
+        ((253, 254, 255), "format", "Format Recovery", "Rebuild files and folders of a formatted FAT, exFAT or NTFS drive"),
         ((243, 241, 242), "partition", "Partition Recovery", "Find lost partitions and restore the partition table"),
         ((244, 245, 246), "raw", "Raw Recovery", "Carve files of known types out of any sector range"),
         ((311, 309, 310), "mail", "Email Recovery", "Deleted recovery limited to mail stores (.dbx .pst .box)"),

@@ -30,7 +30,7 @@ void CAboutDialog::paintEvent(QPaintEvent*) {
     p.setFont(SkinFont(8));
     const QRect body(24, 104, kWidth - 48, 90);
     p.drawText(body, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-               QStringLiteral("Version 2.0\n\nRecovers deleted and formatted files from FAT, NTFS and EXT partitions "
+               QStringLiteral("Version 2.0\n\nRecovers deleted and formatted files from FAT, exFAT, NTFS and EXT partitions "
                               "and from disk images, carves files by type, restores lost partitions and "
                               "repairs Outlook and Outlook Express mail stores.\nThe scanned drive is only ever read."));
 }
