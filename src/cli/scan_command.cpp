@@ -201,12 +201,7 @@ int RunScan(CliContext& ctx, const ScanArgs& a, ScanRun& run, const std::string*
     if (a.drive >= 0) {
         if (a.drive >= inv.driveCount()) return Usage("no drive " + std::to_string(a.drive) + " (see `vantor drives`)");
         // The whole drive as one record, read by its drive number.
-        const PhysicalDriveInfo& d = inv.drive(a.drive);
-        run.record = PartitionRecord{};
-        run.record.diskIndex = static_cast<int32_t>(d.driveIndex);
-        run.record.slotKind = 1;
-        run.record.totalBytes = static_cast<uint64_t>(d.sizeBytes) / 512 * 512;
-        run.record.setFileSystem("Whole Disk");
+        run.record = RawWholeDriveRecord(inv.drive(a.drive));
     } else {
         if (a.partition >= inv.partitionCount())
             return Usage("no partition " + std::to_string(a.partition) + " (see `vantor drives`)");

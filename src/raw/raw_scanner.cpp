@@ -144,7 +144,7 @@ void CRawScanner::SetTable(RawSignatureTable* table) {
     if (table) table_ = table;
 }
 
-void CRawScanner::emit(const Open& file, uint64_t size, RawCut cut) {
+void CRawScanner::emitFile(const Open& file, uint64_t size, RawCut cut) {
     const RawSignature& row = *table_->rows[file.row];
     auto item = std::make_unique<RawFoundItem>();
     item->name = "File" + std::to_string(items_.size()) + "." + row.extension;
@@ -292,7 +292,7 @@ int CRawScanner::Scan(ProgressFields& progress) {
             size = kept;
         }
         // A back offset may start the next file where this one starts.
-        if (size > 0) emit(open, size, cut);
+        if (size > 0) emitFile(open, size, cut);
         open.has = false;
         progress.setText("Found Raw Files : " + std::to_string(items_.size()));
     };

@@ -105,7 +105,7 @@ public:
 private:
     struct Open;
     bool running() const { return m_bRunning.load() && (!pageFlag_ || pageFlag_->load()); }
-    void emit(const Open& file, uint64_t size, RawCut cut);
+    void emitFile(const Open& file, uint64_t size, RawCut cut);
 
     CSectorDevice device_;
     uint64_t partitionStart_ = 0;

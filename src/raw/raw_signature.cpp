@@ -158,6 +158,20 @@ std::vector<std::string> RawSignatureTable::enableOnly(const std::vector<std::st
     return unknown;
 }
 
+std::vector<size_t> RawListedRows(const RawSignatureTable& table) {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < table.rows.size(); ++i)
+        if (i == 0 || table.rows[i]->description != table.rows[i - 1]->description) out.push_back(i);
+    return out;
+}
+
+void SetRawTypeEnabled(RawSignatureTable& table, size_t row, bool on) {
+    if (row >= table.rows.size()) return;
+    const std::string description = table.rows[row]->description;
+    for (size_t i = row; i < table.rows.size(); ++i)
+        if (table.rows[i]->description == description) table.rows[i]->enabled = on;
+}
+
 std::string RawRangeProblem(int64_t start, int64_t end, uint32_t partitionFirst, uint32_t partitionLast) {
     char text[96];
     if (start < partitionFirst) {

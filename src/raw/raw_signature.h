@@ -65,6 +65,13 @@ struct RawSignatureTable {
     std::vector<std::string> enableOnly(const std::vector<std::string>& extensions);
 };
 
+// The raw options dialog's list: the table's rows, less each row whose
+// description repeats the one before it (a type with several signatures is
+// listed once).
+std::vector<size_t> RawListedRows(const RawSignatureTable& table);
+// A listed row's tick goes to it and every later row of its description.
+void SetRawTypeEnabled(RawSignatureTable& table, size_t row, bool on);
+
 // The raw options dialog's checks of a sector range against the
 // partition's first and last sector, in its order; "" when the range holds.
 std::string RawRangeProblem(int64_t start, int64_t end, uint32_t partitionFirst, uint32_t partitionLast);

@@ -9,26 +9,27 @@ RawSession::RawSession(const PartitionRecord& record, RawSessionOptions options)
     : record_(record), options_(std::move(options)) {}
 
 ErrorCode RawSession::scan(ScanKind, AppState& state, std::atomic<bool>& running) {
-    tree_.clear();
+    model_.reset();
     reason_.clear();
     note_.clear();
     scanned_ = false;
     state.progress.reset();
-    if (table_.empty()) {
+    RawSignatureTable& table = this->table();
+    if (table.empty()) {
         std::vector<std::string> warnings;
         const std::string path = options_.signatureFile.empty() ? FindSignatureFile() : options_.signatureFile;
-        if (!LoadSignatures(path, table_, reason_, &warnings)) return kErrFileNotFound;
+        if (!LoadSignatures(path, table, reason_, &warnings)) return kErrFileNotFound;
         for (const auto& w : warnings) note_ += (note_.empty() ? "rp.dat: " : "; ") + w;
     }
     if (!options_.types.empty()) {
-        const auto unknown = table_.enableOnly(options_.types);
+        const auto unknown = table.enableOnly(options_.types);
         if (!unknown.empty()) {
             reason_ = "no signature for the type";
             for (const auto& u : unknown) reason_ += " '" + u + "'";
             return kErrInvalidParameter;
         }
     }
-    table_.formatEnds = options_.formatEnds;
+    if (!options_.sharedTable) table.formatEnds = options_.formatEnds;
     const bool byLetter = record_.driveLetter >= 'A' && record_.driveLetter <= 'Z';
     const ErrorCode opened = byLetter ? scanner_.OpenDevice(std::string(1, record_.driveLetter), false)
                                       : scanner_.OpenDevice("PhysicalDrive" + std::to_string(record_.diskIndex), true);
@@ -40,8 +41,8 @@ ErrorCode RawSession::scan(ScanKind, AppState& state, std::atomic<bool>& running
     const uint64_t first = state.rawRangeStart > record_.startSector ? state.rawRangeStart - record_.startSector : 0;
     const uint64_t last = state.rawRangeEnd > record_.startSector ? state.rawRangeEnd - record_.startSector : 0;
     scanner_.SetScanRange(first, last);
-    scanner_.SetMaxSize(options_.maxSizeKB);
-    scanner_.SetTable(&table_);
+    scanner_.SetMaxSize(options_.maxSizeKB ? options_.maxSizeKB : options_.sharedTable ? table.maxSizeKB : 0);
+    scanner_.SetTable(&table);
     scanner_.m_bRunning = true;
     scanner_.SetPageFlag(&running);
     const int rc = scanner_.Scan(state.progress);
@@ -50,25 +51,24 @@ ErrorCode RawSession::scan(ScanKind, AppState& state, std::atomic<bool>& running
         reason_ = scanner_.loadError();
         return kErrInvalidParameter;
     }
-    onModelThread([&] { BuildRawTree(tree_, record_.driveLetter, scanner_.items()); });
+    onModelThread([&] { model_.build(record_.driveLetter, scanner_.items()); });
     scanned_ = true;
     return kSuccess;
 }
 
 std::vector<FoundEntry> RawSession::entries() const {
     std::vector<FoundEntry> out;
-    if (!tree_.root()) return out;
-    FolderPaths paths(tree_);
+    const FolderTree& tree = model_.tree();
+    if (!tree.root()) return out;
+    FolderPaths paths(tree);
     const auto& items = scanner_.items();
-    for (const auto& child : tree_.root()->children()) {
+    for (const auto& child : tree.root()->children()) {
         const auto* list = child->dataAs<RawNodeItems>();
         if (!list) continue;
         const std::string folder = paths.pathOf(child.get());
         for (uint32_t i : list->items) {
             const RawFoundItem& it = *items[i];
-            if (filterOn_ && !(ExtensionPassesSubstring(filter_, it.extension) && SizePasses(filter_, it.size) &&
-                               NamePasses(filter_, it.name)))
-                continue;
+            if (model_.filterEnabled() && !model_.passesFilter(it)) continue;
             FoundEntry e;
             e.id = it.name;
             e.folderPath = folder;
@@ -89,27 +89,17 @@ std::vector<FoundEntry> RawSession::entries() const {
 bool RawSession::setChecked(const std::string& idOrFolderPath, bool on) {
     for (const auto& it : scanner_.items())
         if (it->name == idOrFolderPath) {
-            it->selected = on ? 1 : 0;
+            model_.setItemChecked(*it, on);
             return true;
         }
-    FolderNode* node = FindFolderByPath(tree_, idOrFolderPath);
+    FolderNode* node = FindFolderByPath(model_.tree(), idOrFolderPath);
     if (!node) return false;
-    node->checked = on;
-    const auto& items = scanner_.items();
-    tree_.walk([&](FolderNode& n) {
-        if (auto* list = n.dataAs<RawNodeItems>())
-            for (uint32_t i : list->items) items[i]->selected = on ? 1 : 0;
-        return true;
-    });
+    model_.setFolderChecked(node, on);
     return true;
 }
 
-void RawSession::checkAll(bool on) {
-    for (const auto& it : scanner_.items()) it->selected = on ? 1 : 0;
-    tree_.walk([on](FolderNode& n) {
-        n.checked = on;
-        return true;
-    });
+DestinationCheck RawSession::checkDestination(const std::string& destination) {
+    return DestinationOnScannedVolume(destination, record_) ? DestinationCheck::SameVolume : DestinationCheck::Ok;
 }
 
 RecoveryOutcome RawSession::recover(const std::string& destination, UserPrompt& prompt, AppState& state,
@@ -145,10 +135,19 @@ RecoveryOutcome RawSession::recover(const std::string& destination, UserPrompt& 
 
 ErrorCode RawSession::readRow(size_t row, uint64_t maxBytes, std::vector<std::byte>& out) {
     out.clear();
-    const auto& items = scanner_.items();
-    if (row >= items.size()) return kErrInvalidParameter;
-    const int rc = scanner_.ReadItem(items[row].get(), out, maxBytes);
+    const RawFoundItem* item = model_.rowItem(row);
+    if (!item) return kErrInvalidParameter;
+    const int rc = scanner_.ReadItem(item, out, maxBytes);
     return rc == 0 ? kSuccess : rc < 0 ? kErrInvalidParameter : static_cast<ErrorCode>(rc);
+}
+
+PartitionRecord RawWholeDriveRecord(const PhysicalDriveInfo& drive) {
+    PartitionRecord r;
+    r.diskIndex = static_cast<int32_t>(drive.driveIndex);
+    r.slotKind = 1;
+    r.totalBytes = static_cast<uint64_t>(drive.sizeBytes) / 512 * 512;
+    r.setFileSystem("Whole Disk");
+    return r;
 }
 
 std::unique_ptr<EngineSession> CreateRawSession(const PartitionRecord& record, RawSessionOptions options) {

@@ -7,6 +7,7 @@
 #include <QEnterEvent>
 #include <QPainter>
 #include <QStyleFactory>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 
@@ -24,6 +25,7 @@
 #include "shell/ui/home_view.h"
 #include "shell/ui/main_frame.h"
 #include "shell/ui/ntfs/ntfs_page.h"
+#include "shell/ui/raw/raw_page.h"
 #include "shell/ui/results/result_list_view.h"
 #include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/skin.h"
@@ -201,6 +203,35 @@ int main(int argc, char** argv) {
             page->listView()->toggleRowCheck(0, true);
             page->listView()->selectRow(0);
             Save(frame, QStringLiteral("25-ext3-sample"));
+        }
+    }
+    // Raw Recovery on the sample's FAT32 partition: the options, the page by type, a preview.
+    view->SwitchPage(kPageDriveBrowser, kModeRaw);
+    browser = qobject_cast<CDriveBrowser*>(view->currentPage());
+    if (QTreeWidgetItem* fat32 = browser ? FindItem(browser->tree(), QStringLiteral("FAT32")) : nullptr) {
+        browser->tree()->setCurrentItem(fat32);
+        QTimer::singleShot(100, [] {
+            if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                Save(dlg, QStringLiteral("30-raw-options"));
+                dlg->accept();
+            }
+        });
+        browser->optionButton()->click();
+        browser->nextButton()->click();
+        if (auto* page = qobject_cast<CRawResultPage*>(view->currentPage())) {
+            WaitForScan(*page);
+            QTreeWidgetItem* root = page->treeView()->topLevelItem(0);
+            if (root && root->childCount() > 0) page->treeView()->setCurrentItem(root->child(0));
+            page->listView()->toggleRowCheck(0, true);
+            page->listView()->selectRow(0);
+            Save(frame, QStringLiteral("31-raw-fat32"));
+            page->setDialogPresenter([](QDialog& dlg) {
+                dlg.show();
+                Save(&dlg, QStringLiteral("32-raw-preview"));
+            });
+            page->previewSelected();
+            page->chooseViewMode(ResultViewMode::Thumbnails);
+            Save(frame, QStringLiteral("33-raw-fat32-thumbnails"));
         }
     }
     struct NtfsShot {

@@ -103,6 +103,12 @@ TEST_F(DriveBrowserTest, RawModeListsEveryRecordWithTheGaps) {
     EXPECT_GT(parts.size(), 4);
     EXPECT_TRUE(parts.join(' ').contains(QStringLiteral("Deleted")));
     EXPECT_TRUE(parts.join(' ').contains(QStringLiteral("EXT3")));
+    // A drive is scanned whole in this mode.
+    page->tree()->setCurrentItem(page->tree()->topLevelItem(0)->child(0));
+    EXPECT_TRUE(page->nextButton()->isEnabled());
+    EXPECT_TRUE(page->optionButton()->isEnabled());
+    EXPECT_EQ(app.state().currentPartition.fileSystemName(), "Whole Disk");
+    EXPECT_EQ(app.state().rawRangeEnd, 96u * 2048u);
 }
 
 TEST_F(DriveBrowserTest, SelectingAPartitionEnablesNextAndOptionAndStoresIt) {

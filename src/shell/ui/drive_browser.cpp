@@ -12,7 +12,9 @@
 #include "shell/ui/dialogs/criteria_dialog.h"
 #define VANTOR_HAVE_QUICK_SEARCH 1
 #endif
+#include "recovery/raw_session.h"
 #include "shell/page_ids.h"
+#include "shell/ui/dialogs/raw_options_dialog.h"
 #include "shell/ui/drive_browser_model.h"
 #include "shell/ui/page_commands.h"
 #include "shell/ui/skin.h"
@@ -190,6 +192,7 @@ void CDriveBrowser::OnSelectionChanged(QTreeWidgetItem* item) {
     selectedIndex_ = -1;
     selectedDrive_ = nullptr;
     selectedDriveItem_ = nullptr;
+    wholeDrive_ = false;
     if (item && kind == kPartitionItem) {
         selectedIndex_ = item->data(0, kIndexRole).toInt();
         const PartitionRecord& r = inventory_.partition(selectedIndex_);
@@ -203,9 +206,12 @@ void CDriveBrowser::OnSelectionChanged(QTreeWidgetItem* item) {
         if (item && kind == kDriveItem) {
             selectedDrive_ = &inventory_.drive(item->data(0, kIndexRole).toInt());
             selectedDriveItem_ = item;
+            // A raw scan may read a whole drive.
+            wholeDrive_ = mode_ == kModeRaw;
+            if (wholeDrive_) app_.state().selectPartition(RawWholeDriveRecord(*selectedDrive_));
         }
-        next_->setEnabled(false);
-        option_->setEnabled(false);
+        next_->setEnabled(wholeDrive_);
+        option_->setEnabled(wholeDrive_);
     }
     update(kPanelRect.united(kChartRect).adjusted(-4, -4, 4, 4));
 }
@@ -262,8 +268,12 @@ void CDriveBrowser::paintEvent(QPaintEvent*) {
 }
 
 void CDriveBrowser::OnOption() {
-    if (!selectedPartition_) return;
-    // Mode 10003 opens the raw options, which come with the raw engine.
+    if (!selectedPartition_ && !wholeDrive_) return;
+    if (mode_ == kModeRaw) {
+        CRawOptionsDlg dialog(app_.rawTable(), app_.state(), this);
+        dialog.exec();
+        return;
+    }
     if (mode_ != kModeDeleted && mode_ != kModeFormatted) return;
 #ifdef VANTOR_HAVE_QUICK_SEARCH
     CQuickSearchDlg dialog(app_.state().criteria, this);

@@ -82,6 +82,7 @@ private:
     const PartitionRecord* selectedPartition_ = nullptr;
     int selectedIndex_ = -1;
     const PhysicalDriveInfo* selectedDrive_ = nullptr;
+    bool wholeDrive_ = false;  // raw mode: the selected drive is scanned whole
     QTreeWidgetItem* selectedDriveItem_ = nullptr;
     uint32_t selStart_ = 0;
     uint32_t selEnd_ = 0;

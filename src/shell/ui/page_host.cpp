@@ -8,6 +8,7 @@
 #include "shell/ui/exfat/exfat_page.h"
 #include "shell/ui/ext/ext_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
+#include "shell/ui/raw/raw_page.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
 #include "shell/ui/fat/fat_page.h"
 #endif
@@ -87,8 +88,11 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
         case PageKind::EmailReport:
             hasFactory = true;
             return CreateRepairLogPage(request.app, request.mode, request.parent);
+        case PageKind::RawResult:
+            hasFactory = true;
+            return CreateRawResultPage(request.app, request.mode, request.parent);
         default:
-            // RAW and partition pages come with their engines.
+            // Partition pages come with their engine.
             return nullptr;
     }
 }

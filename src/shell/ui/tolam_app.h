@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "platform/error_codes.h"
+#include "raw/raw_signature.h"
 #include "shell/app_state.h"
 
 namespace vantor::ui {
@@ -47,6 +48,9 @@ public:
     AppState& state() { return state_; }
     const AppState& state() const { return state_; }
     CMainFrame* mainFrame() const { return frame_.get(); }
+    // The signature table with the raw options' ticks and settings, kept
+    // for the run once loaded.
+    RawSignatureTable& rawTable() { return rawTable_; }
 
     // Attaches one more disk image after those attached so far (the drive
     // browser's refresh mounts its volumes). False (and nothing changed) when
@@ -59,6 +63,7 @@ private:
     QStringList SetUpDevices(const StartOptions& options);
 
     AppState state_;
+    RawSignatureTable rawTable_;
     std::unique_ptr<CMainFrame> frame_;
 };
 

@@ -199,6 +199,8 @@ void CResultPage::showScanNote() {
     const bool deleted = mode_ != kModeFormatted;
     if (scanCancelled_)
         scanNote_ = QStringLiteral("The scan was cancelled: the list holds what was found until Cancel.");
+    else if (scanError_ != kSuccess && !session_->scanErrorText().empty())
+        scanNote_ = QStringLiteral("Nothing was found: %1.").arg(QString::fromStdString(session_->scanErrorText()));
     else if (scanError_ != kSuccess)
         scanNote_ = QStringLiteral("Nothing was found: the partition could not be read.");
     else if (const std::string engineNote = session_->scanNote(); !engineNote.empty())
@@ -409,7 +411,7 @@ void CResultPage::writeReport(const std::string& destination) {
     const RecoveryOutcome& r = lastRecovery_;
     if (r.refused || r.deviceError != kSuccess) return;
     // No image hash here: it would read the whole drive once more.
-    const RecoveryRun run{&app_.state().currentPartition, -1, mode_ == kModeFormatted ? "formatted" : "deleted",
+    const RecoveryRun run{&app_.state().currentPartition, -1, mode_ == kModeFormatted ? "formatted" : mode_ == kModeRaw ? "raw" : "deleted",
                           destination, scanStartedAt_, std::chrono::system_clock::now(), false};
     const std::string path = FreeReportPath(destination, r);
     if (WriteRecoveryReport(path, run, r)) reportPath_ = Q(path);
