@@ -10,12 +10,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
+#include <cstring>
 
 #include <QFile>
 #include <QLineEdit>
 
 #include "disk/disk_inventory.h"
 #include "mail/ui/mail_pages.h"
+#include "platform/block_device.h"
 #include "platform/device_table.h"
 #include "shell/page_ids.h"
 #include "shell/ui/about_dialog.h"
@@ -205,14 +207,32 @@ int main(int argc, char** argv) {
             Save(frame, QStringLiteral("25-ext3-sample"));
         }
     }
-    // Raw Recovery on the sample's FAT32 partition: the options, the page by type, a preview.
+    // Raw Recovery on a drive holding the carving fixture's files: the options, the page by type, a preview.
+    {
+        QFile manifest(uitest::FixturePath(QStringLiteral("raw-carving/manifest.tsv")));
+        std::vector<std::byte> disk;
+        if (manifest.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : manifest.readAll().split('\n')) {
+                const QList<QByteArray> f = line.split(line.startsWith('#') ? ' ' : '\t');
+                if (line.startsWith('#') && f.size() >= 5) disk.resize(f[4].toULongLong());
+                if (line.startsWith('#') || f.size() < 2) continue;
+                const QByteArray data = uitest::ReadAll(uitest::FixturePath(QStringLiteral("raw-carving/files/") + f[0]));
+                const size_t at = f[1].toULongLong();
+                if (at + static_cast<size_t>(data.size()) <= disk.size())
+                    std::memcpy(&disk[at], data.constData(), static_cast<size_t>(data.size()));
+            }
+        }
+        DeviceTable::Global().clear();
+        DeviceTable::Global().addMemoryDrive(std::make_shared<MemoryDevice>(std::move(disk)), "Carving Disk");
+    }
     view->SwitchPage(kPageDriveBrowser, kModeRaw);
     browser = qobject_cast<CDriveBrowser*>(view->currentPage());
-    if (QTreeWidgetItem* fat32 = browser ? FindItem(browser->tree(), QStringLiteral("FAT32")) : nullptr) {
-        browser->tree()->setCurrentItem(fat32);
+    if (QTreeWidgetItem* drive = browser ? FindItem(browser->tree(), QStringLiteral("Carving Disk")) : nullptr) {
+        browser->tree()->setCurrentItem(drive);
+        Save(frame, QStringLiteral("30-raw-browser-drive"));
         QTimer::singleShot(100, [] {
             if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                Save(dlg, QStringLiteral("30-raw-options"));
+                Save(dlg, QStringLiteral("31-raw-options"));
                 dlg->accept();
             }
         });
@@ -220,20 +240,22 @@ int main(int argc, char** argv) {
         browser->nextButton()->click();
         if (auto* page = qobject_cast<CRawResultPage*>(view->currentPage())) {
             WaitForScan(*page);
-            QTreeWidgetItem* root = page->treeView()->topLevelItem(0);
-            if (root && root->childCount() > 0) page->treeView()->setCurrentItem(root->child(0));
+            Save(frame, QStringLiteral("32-raw-all"));
+            if (QTreeWidgetItem* jpeg = FindItem(page->treeView(), QStringLiteral("JPEG Image")))
+                page->treeView()->setCurrentItem(jpeg);
             page->listView()->toggleRowCheck(0, true);
             page->listView()->selectRow(0);
-            Save(frame, QStringLiteral("31-raw-fat32"));
+            Save(frame, QStringLiteral("33-raw-jpeg"));
             page->setDialogPresenter([](QDialog& dlg) {
                 dlg.show();
-                Save(&dlg, QStringLiteral("32-raw-preview"));
+                Save(&dlg, QStringLiteral("34-raw-preview"));
             });
             page->previewSelected();
             page->chooseViewMode(ResultViewMode::Thumbnails);
-            Save(frame, QStringLiteral("33-raw-fat32-thumbnails"));
+            Save(frame, QStringLiteral("35-raw-thumbnails"));
         }
     }
+    uitest::AttachFixtures({QStringLiteral("sample-disk.img")});
     struct NtfsShot {
         const char* image;
         int mode;

@@ -206,7 +206,8 @@ void CResultPage::showScanNote() {
     else if (const std::string engineNote = session_->scanNote(); !engineNote.empty())
         scanNote_ = QString::fromStdString(engineNote);  // e.g. found records cut at the memory limit
     else if (model_->foundFiles() == 0)
-        scanNote_ = deleted ? QStringLiteral("The scan found no deleted files on this partition.")
+        scanNote_ = mode_ == kModeRaw ? QStringLiteral("The scan found no files of the chosen types here.")
+                    : deleted ? QStringLiteral("The scan found no deleted files on this partition.")
                             : QStringLiteral("The scan found no files on this partition.");
     else
         scanNote_.clear();
