@@ -229,10 +229,10 @@ int main(int argc, char** argv) {
     browser = qobject_cast<CDriveBrowser*>(view->currentPage());
     if (QTreeWidgetItem* drive = browser ? FindItem(browser->tree(), QStringLiteral("Carving Disk")) : nullptr) {
         browser->tree()->setCurrentItem(drive);
-        Save(frame, QStringLiteral("30-raw-browser-drive"));
+        Save(frame, QStringLiteral("40-raw-browser-drive"));
         QTimer::singleShot(100, [] {
             if (auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                Save(dlg, QStringLiteral("31-raw-options"));
+                Save(dlg, QStringLiteral("41-raw-options"));
                 dlg->accept();
             }
         });
@@ -240,19 +240,19 @@ int main(int argc, char** argv) {
         browser->nextButton()->click();
         if (auto* page = qobject_cast<CRawResultPage*>(view->currentPage())) {
             WaitForScan(*page);
-            Save(frame, QStringLiteral("32-raw-all"));
+            Save(frame, QStringLiteral("42-raw-all"));
             if (QTreeWidgetItem* jpeg = FindItem(page->treeView(), QStringLiteral("JPEG Image")))
                 page->treeView()->setCurrentItem(jpeg);
             page->listView()->toggleRowCheck(0, true);
             page->listView()->selectRow(0);
-            Save(frame, QStringLiteral("33-raw-jpeg"));
+            Save(frame, QStringLiteral("43-raw-jpeg"));
             page->setDialogPresenter([](QDialog& dlg) {
                 dlg.show();
-                Save(&dlg, QStringLiteral("34-raw-preview"));
+                Save(&dlg, QStringLiteral("44-raw-preview"));
             });
             page->previewSelected();
             page->chooseViewMode(ResultViewMode::Thumbnails);
-            Save(frame, QStringLiteral("35-raw-thumbnails"));
+            Save(frame, QStringLiteral("45-raw-thumbnails"));
         }
     }
     uitest::AttachFixtures({QStringLiteral("sample-disk.img")});
