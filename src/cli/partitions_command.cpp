@@ -132,15 +132,6 @@ const PhysicalDriveInfo* DriveInfo(const CDiskInventory& inv, int drive) {
     return nullptr;
 }
 
-std::string DefaultUndoPath(const PhysicalDriveInfo& d) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
-    return UserBackupFolder() + "/" + d.model() + "-undo-" + stamp + ".vundo";
-}
-
 void Search(CliContext& ctx, const PartitionsOptions& o) {
     if (!SetUpDevices(ctx) || !ValidDrive(ctx, o.drive)) return;
     SearchResult res = RunSearch(ctx, o.drive);
@@ -308,7 +299,7 @@ void Undo(CliContext& ctx, const PartitionsOptions& o) {
     if (!SetUpDevices(ctx) || !ValidDrive(ctx, o.drive)) return;
     for (const auto& w : undo.writes)
         std::printf("sector %llu goes back to its contents before the restore\n", static_cast<unsigned long long>(w.lba));
-    if (!Confirmed(o.yes, "Undo the last restore on this drive?")) {
+    if (!Confirmed(o.yes, kUndoConfirmText)) {
         ctx.exitCode = kExitPartial;
         return;
     }

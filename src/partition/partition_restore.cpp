@@ -271,19 +271,26 @@ RestoreOutcome RestorePartition(const RestoreRequest& req) {
     return out;
 }
 
+bool RestoreOutcomeMessage(const RestoreOutcome& out, std::string& text, std::string& caption) {
+    if (out.result == kRestoreOk) {
+        text = kRecoverSuccessText;
+        if (!out.rereadText.empty()) text += "\n" + out.rereadText;
+        caption = kRecoverSuccessCaption;
+        return true;
+    }
+    text = RestoreMessage(out.result);
+    if (!out.detail.empty()) text += "\n(" + out.detail + ")";
+    caption = "Error";
+    return false;
+}
+
 bool RecoverCommand(UserPrompt& prompt, const RestoreRequest& req, RestoreOutcome& out) {
     if (!prompt.confirm(kRecoverConfirmText, "Warning")) return false;
     out = RestorePartition(req);
-    if (out.result == kRestoreOk) {
-        std::string text = kRecoverSuccessText;
-        if (!out.rereadText.empty()) text += "\n" + out.rereadText;
-        prompt.message(text, kRecoverSuccessCaption, MessageIcon::Information);
-        return true;
-    }
-    std::string text = RestoreMessage(out.result);
-    if (!out.detail.empty()) text += "\n(" + out.detail + ")";
-    prompt.message(text, "Error", MessageIcon::Error);
-    return false;
+    std::string text, caption;
+    const bool ok = RestoreOutcomeMessage(out, text, caption);
+    prompt.message(text, caption, ok ? MessageIcon::Information : MessageIcon::Error);
+    return ok;
 }
 
 }  // namespace vantor

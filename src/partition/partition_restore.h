@@ -77,6 +77,9 @@ struct RestoreOutcome {
 
 RestoreOutcome RestorePartition(const RestoreRequest& request);
 
+// What the "Recovery" button tells after a restore; true on success.
+bool RestoreOutcomeMessage(const RestoreOutcome& outcome, std::string& text, std::string& caption);
+
 // The "Recovery" button: asks, restores, tells. False when nothing was restored.
 bool RecoverCommand(UserPrompt& prompt, const RestoreRequest& request, RestoreOutcome& outcome);
 

@@ -1,9 +1,12 @@
 #include "partition/undo_file.h"
 
+#include "partition/backup_file.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -112,6 +115,15 @@ bool ApplyUndo(BlockDevice& dev, const UndoFile& u, std::string& error) {
         }
     }
     return true;
+}
+
+std::string DefaultUndoPath(const PhysicalDriveInfo& d) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
+    return UserBackupFolder() + "/" + d.model() + "-undo-" + stamp + ".vundo";
 }
 
 }  // namespace vantor

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "disk/disk_inventory.h"
 #include "partition/partition_restore.h"
 #include "platform/block_device.h"
 
@@ -24,6 +25,11 @@ std::vector<std::byte> SerializeUndo(const UndoFile& undo);
 bool ParseUndo(ByteSpan bytes, UndoFile& out);
 bool WriteUndoFile(const std::string& path, const UndoFile& undo);
 bool ReadUndoFile(const std::string& path, UndoFile& out, std::string& error);
+
+inline constexpr const char* kUndoConfirmText = "Undo the last restore on this drive?";
+
+// A fresh name in the user's backup folder, after the drive's model and the time.
+std::string DefaultUndoPath(const PhysicalDriveInfo& drive);
 
 // Checks every sector first; writes nothing when one of them changed since.
 bool ApplyUndo(BlockDevice& device, const UndoFile& undo, std::string& error);

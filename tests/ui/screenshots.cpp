@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QEnterEvent>
 #include <QPainter>
 #include <QStyleFactory>
@@ -28,6 +29,7 @@
 #include "shell/ui/main_frame.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #include "shell/ui/raw/raw_page.h"
+#include "shell/ui/partition/partition_page.h"
 #include "shell/ui/results/result_list_view.h"
 #include "shell/ui/results/result_tree_view.h"
 #include "shell/ui/skin.h"
@@ -163,6 +165,12 @@ int main(int argc, char** argv) {
         }
     }
     view->SwitchPage(kPageResult, kModePartition);
+    if (auto* page = qobject_cast<CPartitionPage*>(view->currentPage())) {
+        page->SearchSelectedDrive();
+        if (page->partitionList()->count() > 0) page->partitionList()->setCurrentRow(0);
+        Save(frame, QStringLiteral("17-partition-search"));
+    }
+    view->SwitchPage(kPageOutlookRepair, 0);
     Save(frame, QStringLiteral("14-page-not-available"));
     view->SwitchPage(kPageDriveBrowser, kModeFormatted);
     Save(frame, QStringLiteral("10-browser-formatted"));

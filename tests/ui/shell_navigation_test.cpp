@@ -14,6 +14,7 @@
 #include "shell/ui/main_frame.h"
 #include "shell/ui/page_commands.h"
 #include "shell/ui/page_host.h"
+#include "shell/ui/partition/partition_page.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/skin_category_list.h"
 #include "shell/ui/tolam_app.h"
@@ -120,14 +121,31 @@ TEST_F(ShellNavigation, EmailRecoveryScansMailFilesAndTheNextTaskForgetsIt) {
     EXPECT_EQ(app.state().fileTypeGroup, kFileTypeNone);
 }
 
-TEST_F(ShellNavigation, PagesWithoutAnImplementationCreateNoPage) {
+TEST_F(ShellNavigation, PartitionRecoveryOpensItsPageAndBackLeadsToTheStart) {
     view->SelectCategory(0);
-    view->OnTaskButton(602);  // partition recovery: page 103, mode 10001
+    view->OnTaskButton(602);  // page 103, mode 10001
+    EXPECT_EQ(view->currentPageId(), kPageResult);
+    auto* page = qobject_cast<CPartitionPage*>(view->currentPage());
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->geometry(), view->rect().adjusted(1, 1, -1, -1));
+    EXPECT_TRUE(view->homeButton()->isHidden());
+    EXPECT_EQ(page->recoveryButton()->geometry(), QRect(page->width() - 145, 169, 117, 34));
+    EXPECT_EQ(page->backupButton()->geometry(), QRect(page->width() - 120, 125, 92, 29));
+    CSkinButton* back = nullptr;
+    for (auto* b : page->findChildren<CSkinButton*>())
+        if (b->commandId() == 10605) back = b;
+    ASSERT_NE(back, nullptr);
+    QTest::mouseClick(back, Qt::LeftButton);
+    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_EQ(visibleTasks(), (std::vector<int>{600, 601, 602, 603}));
+    EXPECT_TRUE(recorder.messages.empty());
+}
+
+TEST_F(ShellNavigation, PagesWithoutAnImplementationCreateNoPage) {
+    view->SwitchPage(kPageResult, kModeRaw);
     EXPECT_EQ(view->currentPageId(), kPageResult);
     EXPECT_EQ(view->currentPage(), nullptr);
-    EXPECT_TRUE(view->homeButton()->isHidden());
     EXPECT_TRUE(recorder.messages.empty());  // "no page" is not a failure
-
     view->SwitchPage(4711, 0);
     EXPECT_EQ(view->currentPage(), nullptr);
 }
@@ -284,11 +302,11 @@ TEST_F(ShellNavigation, TheCaptionDragsTheWindow) {
 }
 
 TEST_F(ShellNavigation, AMissingPageSaysSoAndLeadsBack) {
-    view->SwitchPage(kPageResult, kModePartition);
-    EXPECT_EQ(view->missingPageText(), QStringLiteral("Partition Recovery is not available in this version."));
+    view->SwitchPage(kPageResult, kModeRaw);
+    EXPECT_EQ(view->missingPageText(), QStringLiteral("Raw Recovery is not available in this version."));
     ASSERT_FALSE(view->missingPageBack()->isHidden());
     QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
-    EXPECT_EQ(view->currentPageId(), kPageStart);
+    EXPECT_EQ(view->currentPageId(), kPageDriveBrowser);
     EXPECT_TRUE(view->missingPageBack()->isHidden());
     EXPECT_TRUE(view->missingPageText().isEmpty());
 

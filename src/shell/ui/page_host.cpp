@@ -9,6 +9,7 @@
 #include "shell/ui/ext/ext_page.h"
 #include "shell/ui/ntfs/ntfs_page.h"
 #include "shell/ui/raw/raw_page.h"
+#include "shell/ui/partition/partition_page.h"
 #ifdef VANTOR_HAVE_FAT_PAGE
 #include "shell/ui/fat/fat_page.h"
 #endif
@@ -91,8 +92,11 @@ QWidget* CreatePage(PageKind kind, const PageRequest& request, bool& hasFactory)
         case PageKind::RawResult:
             hasFactory = true;
             return CreateRawResultPage(request.app, request.mode, request.parent);
+        case PageKind::PartitionRecovery:
+            hasFactory = true;
+            return CreatePartitionPage(request.app, request.parent);
         default:
-            // Partition pages come with their engine.
+            // PageKind::None: there is no page.
             return nullptr;
     }
 }

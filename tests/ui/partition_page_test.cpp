@@ -1,0 +1,118 @@
+// The partition page on a copy of the lost-partition disk (sfdisk, entries
+// removed with `sfdisk --delete`): the search finds the removed partitions,
+// a confirmed restore puts one back into the image's table, and "Undo last
+// restore" gives the image back byte for byte.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <tuple>
+
+#include "disk/partition_table.h"
+#include "disk/volume_mount.h"
+#include "partition/partition_restore.h"
+#include "platform/device_table.h"
+#include "shell/ui/partition/partition_page.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/tolam_app.h"
+#include "dialogs_modal_answerer.h"
+#include "ui_test_support.h"
+
+using namespace vantor;
+using namespace vantor::ui;
+
+namespace {
+
+using Entry = std::tuple<uint64_t, uint64_t, std::string>;  // start, sectors, file system
+
+std::set<Entry> TableOf(const QString& path) {
+    std::shared_ptr<FileDevice> dev;
+    EXPECT_EQ(FileDevice::open(path.toStdString(), false, dev), kSuccess);
+    PartitionList list;
+    EXPECT_TRUE(ReadPartitionTable(*dev, dev->size(), 0, list));
+    std::set<Entry> out;
+    for (const auto& r : list.records())
+        if (!r.isGap()) out.insert({r.startSector, r.totalBytes / 512, r.fileSystemName()});
+    return out;
+}
+
+int RowOf(const CPartitionPage& page, uint64_t start, const std::string& fs) {
+    const auto& records = page.model().partitions();
+    for (size_t i = 0; i < records.size(); ++i)
+        if (records[i].startSector == start && records[i].fileSystemName() == fs) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace
+
+TEST(PartitionPage, SearchRestoreAndUndoOnACopyOfTheLostPartitionDisk) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const QString image = dir.filePath(QStringLiteral("lost-b.img"));
+    ASSERT_TRUE(QFile::copy(uitest::FixturePath(QStringLiteral("lost-b.img")), image));
+    QFile::setPermissions(image, QFile::ReadOwner | QFile::WriteOwner);
+    DeviceTable::Global().attachImages({image.toStdString()});
+    MountVolumes(DeviceTable::Global());
+    const QByteArray before = uitest::ReadAll(image);
+    const std::set<Entry> tableBefore = TableOf(image);
+
+    uitest::ShellRecorder recorder;
+    QStringList asked;  // the questions answered OK, as "caption: text"
+    uitest::ModalAnswerer answerer([&asked](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            asked << box->windowTitle() + QStringLiteral(": ") + box->text();
+            QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Ok)->click(); });
+        }
+    });
+    CTolamApp app;
+    CPartitionPage page(app, nullptr);
+    page.resize(772, 469);
+    page.show();
+    ASSERT_EQ(page.driveList()->count(), 1);
+    ASSERT_GE(page.sourceList()->topLevelItemCount(), 2);
+    EXPECT_EQ(page.sourceList()->topLevelItem(0)->text(0), QStringLiteral("  Auto Scan ...    "));
+
+    // "Auto Scan" by double click: both removed partitions, with their true sizes.
+    QTreeWidgetItem* autoScan = page.sourceList()->topLevelItem(0);
+    const QPoint at = page.sourceList()->visualItemRect(autoScan).center();
+    QTest::mouseClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
+    const int fat32 = RowOf(page, 2048, "FAT32");
+    ASSERT_GE(fat32, 0);
+    ASSERT_GE(RowOf(page, 106496, "FAT16"), 0);
+    EXPECT_EQ(page.model().partitions()[static_cast<size_t>(fat32)].totalBytes / 512, 69632u);
+    EXPECT_EQ(page.partitionList()->count(), static_cast<int>(page.model().partitions().size()));
+    EXPECT_TRUE(recorder.messages.empty());
+
+    // The restore, confirmed: the image's table lists the partition, the rest unchanged.
+    page.partitionList()->setCurrentRow(fat32);
+    EXPECT_EQ(page.model().selectedPartition()->startSector, 2048u);
+    EXPECT_FALSE(page.undoButton()->isEnabled());
+    QTest::mouseClick(page.recoveryButton(), Qt::LeftButton);
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_EQ(recorder.messages[0].caption, QStringLiteral("Recovery Success!"));
+    EXPECT_TRUE(recorder.messages[0].text.startsWith(QString::fromLatin1(kRecoverSuccessText)));
+    std::set<Entry> expected = tableBefore;
+    expected.insert({2048, 69632, "FAT32"});
+    EXPECT_EQ(TableOf(image), expected);
+    ASSERT_TRUE(page.undoButton()->isEnabled());
+
+    QTest::mouseClick(page.undoButton(), Qt::LeftButton);
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[1].caption, QStringLiteral("Success")) << qPrintable(recorder.messages[1].text);
+    EXPECT_TRUE(uitest::ReadAll(image) == before);
+    EXPECT_FALSE(page.undoButton()->isEnabled());
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("Warning: ") + QString::fromLatin1(kRecoverConfirmText),
+                                  QStringLiteral("Confirm: Undo the last restore on this drive?")}));
+    DeviceTable::Global().clear();
+}
