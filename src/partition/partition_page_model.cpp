@@ -78,7 +78,29 @@ void PartitionPageModel::addBackupFile(const std::string& path) {
 
 void PartitionPageModel::setPartitions(std::vector<PartitionRecord> records) {
     partitions_ = std::move(records);
+    found_.assign(partitions_.size(), false);
     selectedPartition_ = -1;
+}
+
+void PartitionPageModel::setSearchResult(std::vector<PartitionRecord> records,
+                                         const std::vector<PartitionRecord>& table) {
+    setPartitions(std::move(records));
+    for (size_t i = 0; i < partitions_.size(); ++i) {
+        PartitionRecord& r = partitions_[i];
+        if (r.isGap()) continue;
+        found_[i] = true;
+        for (const auto& t : table) {
+            if (!t.isGap() && t.startSector == r.startSector && t.totalBytes == r.totalBytes) {
+                r = t;
+                found_[i] = false;
+                break;
+            }
+        }
+    }
+}
+
+bool PartitionPageModel::isFound(int index) const {
+    return index >= 0 && index < static_cast<int>(found_.size()) && found_[static_cast<size_t>(index)];
 }
 
 const PartitionRecord* PartitionPageModel::selectedPartition() const {

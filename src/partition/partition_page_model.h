@@ -59,6 +59,12 @@ public:
 
     // The partition list of the chosen source (a search or a loaded backup).
     void setPartitions(std::vector<PartitionRecord> records);
+    // A search's records: its table entries are shown as the inventory
+    // names them (letter, mounted file-system name); the rest were found
+    // (or are gaps).
+    void setSearchResult(std::vector<PartitionRecord> records, const std::vector<PartitionRecord>& table);
+    // A partition the search found, not one the table already has.
+    bool isFound(int index) const;
     const std::vector<PartitionRecord>& partitions() const { return partitions_; }
     void selectPartition(int index) { selectedPartition_ = index; }
     const PartitionRecord* selectedPartition() const;
@@ -74,6 +80,7 @@ private:
     int lastDriveSelection_ = -1;
     std::vector<SourceRow> sources_;
     std::vector<PartitionRecord> partitions_;
+    std::vector<bool> found_;
     int selectedPartition_ = -1;
     std::string lastUndo_;
 };

@@ -40,5 +40,30 @@ TEST(PartitionPageModel, MapStripsSourceRowsAndDriveReselection) {
     EXPECT_EQ(m.partitions().size(), 1u);
 }
 
+// A search names table entries as the walk does; the list shows them as the
+// inventory does, and only what the table lacks counts as found.
+TEST(PartitionPageModel, SearchRowsTakeTheInventoryNamesAndMarkWhatWasFound) {
+    auto rec = [](uint32_t start, uint64_t sectors, const char* fs, char letter) {
+        PartitionRecord r;
+        r.startSector = start;
+        r.totalBytes = sectors * 512;
+        r.setFileSystem(fs);
+        r.driveLetter = letter;
+        return r;
+    };
+    PartitionPageModel m;
+    m.setSearchResult({rec(2048, 100, "FAT32", '*'), rec(4096, 100, "#NTFS#", '*'), rec(8192, 50, "Deleted", '*')},
+                      {rec(0, 4096, "Deleted", '*'), rec(4096, 100, "NTFS", 'C'), rec(8192, 50, "Deleted", '*')});
+    ASSERT_EQ(m.partitions().size(), 3u);
+    EXPECT_TRUE(m.isFound(0));
+    EXPECT_EQ(m.partitions()[1].fileSystemName(), "NTFS");
+    EXPECT_EQ(m.partitions()[1].driveLetter, 'C');
+    EXPECT_FALSE(m.isFound(1));
+    EXPECT_FALSE(m.isFound(2));
+    EXPECT_FALSE(m.isFound(3));
+    m.setPartitions({rec(2048, 100, "FAT32", '*')});  // a backup: nothing was found
+    EXPECT_FALSE(m.isFound(0));
+}
+
 }  // namespace
 }  // namespace vantor

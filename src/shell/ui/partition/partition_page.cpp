@@ -31,7 +31,7 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QColor Colour(const Rgb& c) { return {c.r, c.g, c.b}; }
 
-constexpr int kRecordRole = Qt::UserRole;
+constexpr int kMapTextLane = 13;  // label height at the top of a map block
 const QString kBackupFilter = QStringLiteral("Partition backup files (*.pbf)");
 
 const char* const kListStyle =
@@ -55,7 +55,7 @@ public:
         p->fillRect(swatch, Colour(DiskMapColour(r.fileSystemName())));
         p->setPen(Qt::black);
         p->drawRect(swatch.adjusted(0, 0, -1, -1));
-        p->setFont(SkinFont(8));
+        p->setFont(SkinFont(8, page->model().isFound(row)));
         p->setPen(r.isGap() ? kSkinMuted : kSkinInk);
         const PartitionListLabel label = MakePartitionListLabel(r);
         const int flags = Qt::AlignLeft | Qt::AlignVCenter;
@@ -122,6 +122,8 @@ CPartitionPage::CPartitionPage(CTolamApp& app, QWidget* parent) : QWidget(parent
     sources_->setSelectionBehavior(QAbstractItemView::SelectRows);
     sources_->setFont(SkinFont(8));
     sources_->setIconSize(QSize(16, 16));
+    sources_->setTextElideMode(Qt::ElideMiddle);
+    sources_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sources_->setStyleSheet(QString::fromLatin1("QTreeWidget { %1 }").arg(QLatin1String(kListStyle)));
     connect(sources_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item, int) { OpenSource(sources_->indexOfTopLevelItem(item)); });
@@ -242,7 +244,7 @@ bool CPartitionPage::SearchSelectedDrive() {
     progress_->runWorker([&] { result = SearchDrive(driveIndex, {&cancel_, &app_.state().progress}); });
     if (result.cancelled) return true;
     if (!result.completed) return false;
-    model_.setPartitions(std::move(result.records));
+    model_.setSearchResult(std::move(result.records), DriveRecords(inventory_, drive->driveIndex));
     FillPartitions();
     update();
     return true;
@@ -378,11 +380,13 @@ void CPartitionPage::paintEvent(QPaintEvent*) {
         p.fillRect(box, Qt::white);
         p.setPen(Qt::black);
         p.drawRect(box.adjusted(0, 0, -1, -1));
-        p.drawText(box.adjusted(5, 1, -2, 0), Qt::AlignLeft | Qt::AlignTop, Q(s.text));
+        p.drawText(QRect(box.left() + 5, box.top(), box.width() - 7, kMapTextLane), Qt::AlignLeft | Qt::AlignVCenter,
+                   Q(s.text));
     }
+    // The bar keeps to the space under the labels, so it never covers them.
     if (const PartitionRecord* r = model_.selectedPartition()) {
         const DiskMapStrip bar = SelectionBar(*r, size, m);
-        p.fillRect(WinRect(bar.left + 1, m.bottom - 18, bar.right - 1, m.bottom - 8), Colour(bar.colour));
+        p.fillRect(WinRect(bar.left + 1, m.top + 21 + kMapTextLane, bar.right - 1, m.bottom - 8), Colour(bar.colour));
     }
 }
 
