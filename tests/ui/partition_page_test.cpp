@@ -4,6 +4,7 @@
 // restore" gives the image back byte for byte.
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
@@ -24,6 +25,9 @@
 #include "shell/ui/partition/partition_page.h"
 #include "shell/ui/skin_button.h"
 #include "shell/ui/tolam_app.h"
+#include "shell/ui/dialogs/dialog_common.h"
+#include "shell/ui/dialogs/progress_dialog.h"
+#include "support/slow_device.h"
 #include "dialogs_modal_answerer.h"
 #include "ui_test_support.h"
 
@@ -114,5 +118,33 @@ TEST(PartitionPage, SearchRestoreAndUndoOnACopyOfTheLostPartitionDisk) {
     EXPECT_FALSE(page.undoButton()->isEnabled());
     EXPECT_EQ(asked, (QStringList{QStringLiteral("Warning: ") + QString::fromLatin1(kRecoverConfirmText),
                                   QStringLiteral("Confirm: Undo the last restore on this drive?")}));
+    DeviceTable::Global().clear();
+}
+
+// Every read of this disk takes 300 ms, so a whole search takes a minute;
+// Cancel in the progress dialog ends it after the read under way.
+TEST(PartitionPage, CancelStopsASearchOfASlowDisk) {
+    auto slow = test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("lost-b.img")).toStdString());
+    DeviceTable::Global().clear();
+    DeviceTable::Global().addMemoryDrive(slow, "Slow Disk");
+    uitest::ShellRecorder recorder;
+    uitest::ModalAnswerer answerer([](QWidget* modal) {
+        if (auto* dlg = qobject_cast<CProgressDlg*>(modal))
+            QTimer::singleShot(200, dlg, [dlg] { dlg->findChild<QPushButton*>(ControlName(1037))->click(); });
+    });
+    CTolamApp app;
+    CPartitionPage page(app, nullptr);
+    page.show();
+    slow->stalled = true;
+    const int readsBefore = slow->reads;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(page.SearchSelectedDrive());  // a cancel is not a failure
+    slow->stalled = false;
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_LT(slow->reads - readsBefore, 10);
+    EXPECT_EQ(page.partitionList()->count(), 0);
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_FALSE(page.progressDialog()->isVisible());
     DeviceTable::Global().clear();
 }

@@ -55,11 +55,12 @@ public:
         p->fillRect(swatch, Colour(DiskMapColour(r.fileSystemName())));
         p->setPen(Qt::black);
         p->drawRect(swatch.adjusted(0, 0, -1, -1));
-        p->setFont(SkinFont(8, page->model().isFound(row)));
         p->setPen(r.isGap() ? kSkinMuted : kSkinInk);
         const PartitionListLabel label = MakePartitionListLabel(r);
         const int flags = Qt::AlignLeft | Qt::AlignVCenter;
+        p->setFont(SkinFont(8, page->model().isFound(row)));  // what the search found stands out
         p->drawText(QRect(box.left() + 30, box.top(), 108, box.height()), flags, Q(label.letterAndFileSystem));
+        p->setFont(SkinFont(8));
         p->drawText(QRect(box.left() + 140, box.top(), 138, box.height()), flags, Q(label.startText));
         p->drawText(QRect(box.left() + 280, box.top(), box.width() - 280, box.height()), flags, Q(label.endText));
         p->restore();
