@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
@@ -58,26 +59,47 @@ int RowOf(const CPartitionPage& page, uint64_t start, const std::string& fs) {
 
 }  // namespace
 
-TEST(PartitionPage, SearchRestoreAndUndoOnACopyOfTheLostPartitionDisk) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
-    const QString image = dir.filePath(QStringLiteral("lost-b.img"));
-    ASSERT_TRUE(QFile::copy(uitest::FixturePath(QStringLiteral("lost-b.img")), image));
-    QFile::setPermissions(image, QFile::ReadOwner | QFile::WriteOwner);
-    DeviceTable::Global().attachImages({image.toStdString()});
-    MountVolumes(DeviceTable::Global());
-    const QByteArray before = uitest::ReadAll(image);
-    const std::set<Entry> tableBefore = TableOf(image);
+// A copy of the disk as drive 0, backups and undo files in a folder of its
+// own; every question is answered OK, a save dialog takes what it proposes.
+class PartitionPageOnACopy : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+        ASSERT_TRUE(QFile::copy(uitest::FixturePath(QStringLiteral("lost-b.img")), image));
+        QFile::setPermissions(image, QFile::ReadOwner | QFile::WriteOwner);
+        DeviceTable::Global().attachImages({image.toStdString()});
+        MountVolumes(DeviceTable::Global());
+        before = uitest::ReadAll(image);
+        tableBefore = TableOf(image);
+    }
+    void TearDown() override { DeviceTable::Global().clear(); }
+    void search(CPartitionPage& page) {
+        QTreeWidgetItem* autoScan = page.sourceList()->topLevelItem(0);
+        const QPoint at = page.sourceList()->visualItemRect(autoScan).center();
+        QTest::mouseClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
+    }
 
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("lost-b.img"));
+    QByteArray before;
+    std::set<Entry> tableBefore;
     uitest::ShellRecorder recorder;
     QStringList asked;  // the questions answered OK, as "caption: text"
-    uitest::ModalAnswerer answerer([&asked](QWidget* modal) {
+    QString savedIn;    // the folder a save dialog proposed
+    uitest::ModalAnswerer answerer{[this](QWidget* modal) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             asked << box->windowTitle() + QStringLiteral(": ") + box->text();
             QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Ok)->click(); });
+        } else if (auto* save = qobject_cast<QFileDialog*>(modal)) {
+            savedIn = save->directory().absolutePath();
+            QMetaObject::invokeMethod(save, "accept", Qt::QueuedConnection);
         }
-    });
+    }};
+};
+
+TEST_F(PartitionPageOnACopy, SearchRestoreAndUndo) {
     CTolamApp app;
     CPartitionPage page(app, nullptr);
     page.resize(772, 469);
@@ -87,10 +109,7 @@ TEST(PartitionPage, SearchRestoreAndUndoOnACopyOfTheLostPartitionDisk) {
     EXPECT_EQ(page.sourceList()->topLevelItem(0)->text(0), QStringLiteral("  Auto Scan ...    "));
 
     // "Auto Scan" by double click: both removed partitions, with their true sizes.
-    QTreeWidgetItem* autoScan = page.sourceList()->topLevelItem(0);
-    const QPoint at = page.sourceList()->visualItemRect(autoScan).center();
-    QTest::mouseClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(page.sourceList()->viewport(), Qt::LeftButton, {}, at);
+    search(page);
     const int fat32 = RowOf(page, 2048, "FAT32");
     ASSERT_GE(fat32, 0);
     ASSERT_GE(RowOf(page, 106496, "FAT16"), 0);
@@ -118,7 +137,39 @@ TEST(PartitionPage, SearchRestoreAndUndoOnACopyOfTheLostPartitionDisk) {
     EXPECT_FALSE(page.undoButton()->isEnabled());
     EXPECT_EQ(asked, (QStringList{QStringLiteral("Warning: ") + QString::fromLatin1(kRecoverConfirmText),
                                   QStringLiteral("Confirm: Undo the last restore on this drive?")}));
-    DeviceTable::Global().clear();
+}
+
+// A backup saved after a restore is listed for the drive, and after the undo
+// it gives the partition back by itself.
+TEST_F(PartitionPageOnACopy, ABackupSavedAfterARestoreRestoresItAgain) {
+    CTolamApp app;
+    CPartitionPage page(app, nullptr);
+    page.resize(772, 469);
+    page.show();
+    search(page);
+    page.partitionList()->setCurrentRow(RowOf(page, 2048, "FAT32"));
+    page.Recover();
+    std::set<Entry> restored = tableBefore;
+    restored.insert({2048, 69632, 0x0C});
+    ASSERT_EQ(TableOf(image), restored);
+
+    page.Backup();
+    ASSERT_EQ(recorder.messages.size(), 2u);
+    EXPECT_EQ(recorder.messages[1].text, QStringLiteral("Backup has finished!"));
+    EXPECT_EQ(savedIn, dir.filePath(QStringLiteral("data/vantor/backup")));
+    ASSERT_EQ(page.sourceList()->topLevelItemCount(), 3);
+    EXPECT_TRUE(page.sourceList()->topLevelItem(1)->text(1).startsWith(savedIn)) << qPrintable(page.sourceList()->topLevelItem(1)->text(1));
+    page.UndoLastRestore();
+    ASSERT_TRUE(uitest::ReadAll(image) == before);
+
+    page.OpenSource(1);
+    const int fat32 = RowOf(page, 2048, "FAT32");
+    ASSERT_GE(fat32, 0);
+    EXPECT_FALSE(page.model().isFound(fat32));
+    page.partitionList()->setCurrentRow(fat32);
+    page.Recover();
+    EXPECT_EQ(recorder.messages.back().caption, QStringLiteral("Recovery Success!"));
+    EXPECT_EQ(TableOf(image), restored);
 }
 
 // Every read of this disk takes 300 ms, so a whole search takes a minute;
