@@ -2,34 +2,35 @@
 // removed with `sfdisk --delete`): the search finds the removed partitions,
 // a confirmed restore puts one back into the image's table, and "Undo last
 // restore" gives the image back byte for byte.
+#include "shell/ui/partition/partition_page.h"
+
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
-
+#include <QTreeWidget>
 #include <set>
 #include <tuple>
 
+#include "dialogs_modal_answerer.h"
 #include "disk/partition_table.h"
 #include "disk/volume_mount.h"
 #include "partition/partition_restore.h"
 #include "platform/device_table.h"
-#include "shell/ui/partition/partition_page.h"
-#include "shell/ui/skin_button.h"
-#include "shell/ui/tolam_app.h"
 #include "shell/ui/dialogs/dialog_common.h"
 #include "shell/ui/dialogs/progress_dialog.h"
+#include "shell/ui/skin_button.h"
+#include "shell/ui/tolam_app.h"
 #include "support/slow_device.h"
-#include "dialogs_modal_answerer.h"
 #include "ui_test_support.h"
 
 using namespace vantor;
@@ -53,7 +54,8 @@ std::set<Entry> TableOf(const QString& path) {
 int RowOf(const CPartitionPage& page, uint64_t start, const std::string& fs) {
     const auto& records = page.model().partitions();
     for (size_t i = 0; i < records.size(); ++i)
-        if (records[i].startSector == start && records[i].fileSystemName() == fs) return static_cast<int>(i);
+        if (records[i].startSector == start && records[i].fileSystemName() == fs)
+            return static_cast<int>(i);
     return -1;
 }
 
@@ -62,7 +64,7 @@ int RowOf(const CPartitionPage& page, uint64_t start, const std::string& fs) {
 // A copy of the disk as drive 0, backups and undo files in a folder of its
 // own; every question is answered OK, a save dialog takes what it proposes.
 class PartitionPageOnACopy : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
@@ -132,11 +134,13 @@ TEST_F(PartitionPageOnACopy, SearchRestoreAndUndo) {
 
     QTest::mouseClick(page.undoButton(), Qt::LeftButton);
     ASSERT_EQ(recorder.messages.size(), 2u);
-    EXPECT_EQ(recorder.messages[1].caption, QStringLiteral("Success")) << qPrintable(recorder.messages[1].text);
+    EXPECT_EQ(recorder.messages[1].caption, QStringLiteral("Success"))
+        << qPrintable(recorder.messages[1].text);
     EXPECT_TRUE(uitest::ReadAll(image) == before);
     EXPECT_FALSE(page.undoButton()->isEnabled());
-    EXPECT_EQ(asked, (QStringList{QStringLiteral("Warning: ") + QString::fromLatin1(kRecoverConfirmText),
-                                  QStringLiteral("Confirm: Undo the last restore on this drive?")}));
+    EXPECT_EQ(asked,
+              (QStringList{QStringLiteral("Warning: ") + QString::fromLatin1(kRecoverConfirmText),
+                           QStringLiteral("Confirm: Undo the last restore on this drive?")}));
 }
 
 // A backup saved after a restore is listed for the drive, and after the undo
@@ -158,7 +162,8 @@ TEST_F(PartitionPageOnACopy, ABackupSavedAfterARestoreRestoresItAgain) {
     EXPECT_EQ(recorder.messages[1].text, QStringLiteral("Backup has finished!"));
     EXPECT_EQ(savedIn, dir.filePath(QStringLiteral("data/vantor/backup")));
     ASSERT_EQ(page.sourceList()->topLevelItemCount(), 3);
-    EXPECT_TRUE(page.sourceList()->topLevelItem(1)->text(1).startsWith(savedIn)) << qPrintable(page.sourceList()->topLevelItem(1)->text(1));
+    EXPECT_TRUE(page.sourceList()->topLevelItem(1)->text(1).startsWith(savedIn))
+        << qPrintable(page.sourceList()->topLevelItem(1)->text(1));
     page.UndoLastRestore();
     ASSERT_TRUE(uitest::ReadAll(image) == before);
 
@@ -175,13 +180,15 @@ TEST_F(PartitionPageOnACopy, ABackupSavedAfterARestoreRestoresItAgain) {
 // Every read of this disk takes 300 ms, so a whole search takes a minute;
 // Cancel in the progress dialog ends it after the read under way.
 TEST(PartitionPage, CancelStopsASearchOfASlowDisk) {
-    auto slow = test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("lost-b.img")).toStdString());
+    auto slow =
+        test::SlowDevice::FromFile(uitest::FixturePath(QStringLiteral("lost-b.img")).toStdString());
     DeviceTable::Global().clear();
     DeviceTable::Global().addMemoryDrive(slow, "Slow Disk");
     uitest::ShellRecorder recorder;
     uitest::ModalAnswerer answerer([](QWidget* modal) {
         if (auto* dlg = qobject_cast<CProgressDlg*>(modal))
-            QTimer::singleShot(200, dlg, [dlg] { dlg->findChild<QPushButton*>(ControlName(1037))->click(); });
+            QTimer::singleShot(200, dlg,
+                               [dlg] { dlg->findChild<QPushButton*>(ControlName(1037))->click(); });
     });
     CTolamApp app;
     CPartitionPage page(app, nullptr);

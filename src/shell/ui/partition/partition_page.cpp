@@ -39,9 +39,10 @@ const char* const kListStyle =
 
 // A partition row: the file system's colour, then "C:  FAT32", the start and the end sector.
 class PartitionRowDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const auto* page = static_cast<const CPartitionPage*>(parent());
         const auto& records = page->model().partitions();
         const int row = index.row();
@@ -59,13 +60,18 @@ public:
         const PartitionListLabel label = MakePartitionListLabel(r);
         const int flags = Qt::AlignLeft | Qt::AlignVCenter;
         p->setFont(SkinFont(8, page->model().isFound(row)));  // what the search found stands out
-        p->drawText(QRect(box.left() + 30, box.top(), 108, box.height()), flags, Q(label.letterAndFileSystem));
+        p->drawText(QRect(box.left() + 30, box.top(), 108, box.height()), flags,
+                    Q(label.letterAndFileSystem));
         p->setFont(SkinFont(8));
-        p->drawText(QRect(box.left() + 140, box.top(), 138, box.height()), flags, Q(label.startText));
-        p->drawText(QRect(box.left() + 280, box.top(), box.width() - 280, box.height()), flags, Q(label.endText));
+        p->drawText(QRect(box.left() + 140, box.top(), 138, box.height()), flags,
+                    Q(label.startText));
+        p->drawText(QRect(box.left() + 280, box.top(), box.width() - 280, box.height()), flags,
+                    Q(label.endText));
         p->restore();
     }
-    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override { return {400, 20}; }
+    QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
+        return {400, 20};
+    }
 };
 
 }  // namespace
@@ -78,7 +84,8 @@ CPartitionPage::CPartitionPage(CTolamApp& app, QWidget* parent) : QWidget(parent
     help_->SetFaces(139, 138, 293, 139);
     about_ = new CSkinButton(QStringLiteral("About"), this, WinRect(623, 9, 753, 103), 10612);
     about_->SetFaces(220, 219, 292, 220);
-    properties_ = new CSkinButton(QStringLiteral("Properties"), this, WinRect(120, 17, 120, 17), 10611);
+    properties_ =
+        new CSkinButton(QStringLiteral("Properties"), this, WinRect(120, 17, 120, 17), 10611);
     properties_->SetFaces(218, 221, 262, 218);
     back_ = new CSkinButton(QStringLiteral("Back"), this, WinRect(600, 420, 692, 452), 10605);
     back_->SetFaces(160, 159, 210, 160);
@@ -93,10 +100,11 @@ CPartitionPage::CPartitionPage(CTolamApp& app, QWidget* parent) : QWidget(parent
     undo_->setObjectName(QStringLiteral("UndoLastRestore"));
     undo_->setGeometry(WinRect(338, 420, 498, 452));
     undo_->setFont(SkinFont(8, true));
-    undo_->setStyleSheet(QStringLiteral(
-        "QPushButton { background: #FFFFFF; color: #0A1A33; border: 1px solid #12A5A0; border-radius: 4px; }"
-        "QPushButton:hover { background: #D4F1EE; }"
-        "QPushButton:disabled { color: #9AAABB; border-color: #C9D5E0; }"));
+    undo_->setStyleSheet(
+        QStringLiteral("QPushButton { background: #FFFFFF; color: #0A1A33; border: 1px solid "
+                       "#12A5A0; border-radius: 4px; }"
+                       "QPushButton:hover { background: #D4F1EE; }"
+                       "QPushButton:disabled { color: #9AAABB; border-color: #C9D5E0; }"));
     undo_->setEnabled(false);
 
     connect(home_, &QAbstractButton::clicked, this, [this] { GoHome(this); });
@@ -125,15 +133,18 @@ CPartitionPage::CPartitionPage(CTolamApp& app, QWidget* parent) : QWidget(parent
     sources_->setIconSize(QSize(16, 16));
     sources_->setTextElideMode(Qt::ElideMiddle);
     sources_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    sources_->setStyleSheet(QString::fromLatin1("QTreeWidget { %1 }").arg(QLatin1String(kListStyle)));
-    connect(sources_, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item, int) { OpenSource(sources_->indexOfTopLevelItem(item)); });
+    sources_->setStyleSheet(
+        QString::fromLatin1("QTreeWidget { %1 }").arg(QLatin1String(kListStyle)));
+    connect(sources_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item, int) {
+        OpenSource(sources_->indexOfTopLevelItem(item));
+    });
 
     partitions_ = new QListWidget(this);
     partitions_->setObjectName(QStringLiteral("PartitionList"));
     partitions_->setSelectionMode(QAbstractItemView::SingleSelection);
     partitions_->setItemDelegate(new PartitionRowDelegate(this));
-    partitions_->setStyleSheet(QString::fromLatin1("QListWidget { %1 }").arg(QLatin1String(kListStyle)));
+    partitions_->setStyleSheet(
+        QString::fromLatin1("QListWidget { %1 }").arg(QLatin1String(kListStyle)));
     connect(partitions_, &QListWidget::currentRowChanged, this, [this](int row) {
         model_.selectPartition(row);
         update();
@@ -144,7 +155,9 @@ CPartitionPage::CPartitionPage(CTolamApp& app, QWidget* parent) : QWidget(parent
 
     inventory_.Refresh();
     FillDrives();
-    QTimer::singleShot(0, this, [this] { CDriveBrowser::AdministratorCheck(this, CDriveBrowser::ProbeDriveZero()); });
+    QTimer::singleShot(0, this, [this] {
+        CDriveBrowser::AdministratorCheck(this, CDriveBrowser::ProbeDriveZero());
+    });
 }
 
 // Every worker ran inside a modal call that has returned: nothing to join.
@@ -166,7 +179,8 @@ void CPartitionPage::FillDrives() {
     drives_->clear();
     for (const auto& d : drives) drives_->addItem(Q(DriveListLabel(d)));
     model_.setDrives(std::move(drives));
-    connect(drives_, &QComboBox::currentIndexChanged, this, &CPartitionPage::OnDriveChanged, Qt::UniqueConnection);
+    connect(drives_, &QComboBox::currentIndexChanged, this, &CPartitionPage::OnDriveChanged,
+            Qt::UniqueConnection);
     if (!model_.drives().empty()) {
         drives_->setCurrentIndex(0);
         OnDriveChanged(0);
@@ -182,7 +196,9 @@ void CPartitionPage::OnDriveChanged(int index) {
     update();
 }
 
-std::vector<std::string> CPartitionPage::BackupFolders() const { return {UserBackupFolder(), ProgramBackupFolder()}; }
+std::vector<std::string> CPartitionPage::BackupFolders() const {
+    return {UserBackupFolder(), ProgramBackupFolder()};
+}
 
 const PhysicalDriveInfo* CPartitionPage::SelectedDrive() const {
     const int i = model_.selectedDrive();
@@ -216,11 +232,12 @@ void CPartitionPage::OpenSource(int row) {
     switch (source.kind) {
         case SourceKind::AutoScan:
             if (!SearchSelectedDrive())
-                ShowMessage(this, QString::fromLatin1(kBackupLoadFailedText), QString::fromLatin1(kAppTitle));
+                ShowMessage(this, QString::fromLatin1(kBackupLoadFailedText),
+                            QString::fromLatin1(kAppTitle));
             return;
         case SourceKind::AddBackup: {
-            const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"), Q(UserBackupFolder()),
-                                                              kBackupFilter);
+            const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open"),
+                                                              Q(UserBackupFolder()), kBackupFilter);
             if (path.isEmpty()) return;
             model_.addBackupFile(path.toStdString());
             FillSources();
@@ -228,7 +245,8 @@ void CPartitionPage::OpenSource(int row) {
         }
         case SourceKind::Backup:
             if (!LoadBackup(source.pathText))
-                ShowMessage(this, QString::fromLatin1(kBackupLoadFailedText), QString::fromLatin1(kAppTitle));
+                ShowMessage(this, QString::fromLatin1(kBackupLoadFailedText),
+                            QString::fromLatin1(kAppTitle));
             return;
     }
 }
@@ -242,7 +260,9 @@ bool CPartitionPage::SearchSelectedDrive() {
     cancel_ = false;
     SearchResult result;
     progress_->setTitle(QStringLiteral("Searching for lost partitions..."));
-    progress_->runWorker([&] { result = SearchDrive(driveIndex, {&cancel_, &app_.state().progress}); });
+    progress_->runWorker([&] {
+        result = SearchDrive(driveIndex, {&cancel_, &app_.state().progress});
+    });
     if (result.cancelled) return true;
     if (!result.completed) return false;
     model_.setSearchResult(std::move(result.records), DriveRecords(inventory_, drive->driveIndex));
@@ -255,7 +275,8 @@ bool CPartitionPage::LoadBackup(const std::string& path) {
     const PhysicalDriveInfo* drive = SelectedDrive();
     BackupContents backup;
     std::string error;
-    if (!drive || !ReadBackupFile(path, backup, error) || !BackupBelongsTo(backup, *drive)) return false;
+    if (!drive || !ReadBackupFile(path, backup, error) || !BackupBelongsTo(backup, *drive))
+        return false;
     model_.setPartitions(std::move(backup.records));
     FillPartitions();
     update();
@@ -312,7 +333,8 @@ void CPartitionPage::UndoLastRestore() {
         progress_->setTitle(QStringLiteral("Undoing the last restore..."));
         progress_->runWorker([&] {
             DevicePtr device;
-            if (DeviceTable::Global().openDrive(undoDrive_, Access::ReadWrite, device) != kSuccess) {
+            if (DeviceTable::Global().openDrive(undoDrive_, Access::ReadWrite, device) !=
+                kSuccess) {
                 error = "cannot open the drive for writing";
                 return;
             }
@@ -320,8 +342,8 @@ void CPartitionPage::UndoLastRestore() {
         });
     }
     if (!done) {
-        ShowMessage(this, QStringLiteral("The restore could not be undone: %1").arg(Q(error)), QStringLiteral("Error"),
-                    MessageIcon::Error);
+        ShowMessage(this, QStringLiteral("The restore could not be undone: %1").arg(Q(error)),
+                    QStringLiteral("Error"), MessageIcon::Error);
         return;
     }
     model_.setLastUndo({});
@@ -330,7 +352,9 @@ void CPartitionPage::UndoLastRestore() {
     undo_->setToolTip({});
     inventory_.Refresh();
     update();
-    ShowMessage(this, QStringLiteral("The last restore was undone: %1 sector(s) written back.").arg(undo.writes.size()),
+    ShowMessage(this,
+                QStringLiteral("The last restore was undone: %1 sector(s) written back.")
+                    .arg(undo.writes.size()),
                 QStringLiteral("Success"));
 }
 
@@ -339,12 +363,16 @@ void CPartitionPage::Backup() {
     const PhysicalDriveInfo* drive = SelectedDrive();
     EnsureFolder(UserBackupFolder());
     // Named after the drive, so the list of this drive's backups finds it.
-    const QString proposed = drive ? Q(UserBackupFolder() + "/" + drive->model() + ".pbf") : Q(UserBackupFolder());
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), proposed, kBackupFilter);
+    const QString proposed =
+        drive ? Q(UserBackupFolder() + "/" + drive->model() + ".pbf") : Q(UserBackupFolder());
+    QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save As"), proposed, kBackupFilter);
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pbf");
-    if (!drive || !WriteBackupFile(path.toStdString(), *drive, DriveRecords(inventory_, drive->driveIndex))) {
-        ShowMessage(this, QString::fromLatin1(kBackupFailedText), QStringLiteral("Error"), MessageIcon::Error);
+    if (!drive ||
+        !WriteBackupFile(path.toStdString(), *drive, DriveRecords(inventory_, drive->driveIndex))) {
+        ShowMessage(this, QString::fromLatin1(kBackupFailedText), QStringLiteral("Error"),
+                    MessageIcon::Error);
         return;
     }
     for (const auto& listed : ListBackups(drive->model(), BackupFolders())) {
@@ -374,23 +402,27 @@ void CPartitionPage::paintEvent(QPaintEvent*) {
     const PhysicalDriveInfo* drive = SelectedDrive();
     if (!drive) return;
     const int64_t size = drive->sizeBytes;
-    for (const DiskMapStrip& s : DiskMapStrips(DriveRecords(inventory_, drive->driveIndex), size, m)) {
+    for (const DiskMapStrip& s :
+         DiskMapStrips(DriveRecords(inventory_, drive->driveIndex), size, m)) {
         if (s.right <= s.left + 1) continue;
         p.fillRect(WinRect(s.left + 1, m.top + 8, s.right, m.top + 18), Colour(s.colour));
         const QRect box = WinRect(s.left + 1, m.top + 21, s.right, m.bottom - 8);
         p.fillRect(box, Qt::white);
         p.setPen(Qt::black);
         p.drawRect(box.adjusted(0, 0, -1, -1));
-        p.drawText(QRect(box.left() + 5, box.top(), box.width() - 7, kMapTextLane), Qt::AlignLeft | Qt::AlignVCenter,
-                   Q(s.text));
+        p.drawText(QRect(box.left() + 5, box.top(), box.width() - 7, kMapTextLane),
+                   Qt::AlignLeft | Qt::AlignVCenter, Q(s.text));
     }
     // The bar keeps to the space under the labels, so it never covers them.
     if (const PartitionRecord* r = model_.selectedPartition()) {
         const DiskMapStrip bar = SelectionBar(*r, size, m);
-        p.fillRect(WinRect(bar.left + 1, m.top + 21 + kMapTextLane, bar.right - 1, m.bottom - 8), Colour(bar.colour));
+        p.fillRect(WinRect(bar.left + 1, m.top + 21 + kMapTextLane, bar.right - 1, m.bottom - 8),
+                   Colour(bar.colour));
     }
 }
 
-QWidget* CreatePartitionPage(CTolamApp& app, QWidget* parent) { return new CPartitionPage(app, parent); }
+QWidget* CreatePartitionPage(CTolamApp& app, QWidget* parent) {
+    return new CPartitionPage(app, parent);
+}
 
 }  // namespace vantor::ui

@@ -23,7 +23,7 @@ class CTolamApp;
 
 class CPartitionPage : public QWidget {
     Q_OBJECT
-public:
+  public:
     CPartitionPage(CTolamApp& app, QWidget* parent);
     ~CPartitionPage() override;
 
@@ -49,11 +49,11 @@ public:
     void Backup();
     void UndoLastRestore();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void FillDrives();
     void OnDriveChanged(int index);
     void FillSources();
