@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
         if (page->partitionList()->count() > 0) page->partitionList()->setCurrentRow(0);
         Save(frame, QStringLiteral("17-partition-search"));
     }
-    view->SwitchPage(kPageOutlookRepair, 0);
+    view->SwitchPage(kPageResult, kModeRaw);
     Save(frame, QStringLiteral("14-page-not-available"));
     view->SwitchPage(kPageDriveBrowser, kModeFormatted);
     Save(frame, QStringLiteral("10-browser-formatted"));
