@@ -170,8 +170,13 @@ int main(int argc, char** argv) {
         if (page->partitionList()->count() > 0) page->partitionList()->setCurrentRow(0);
         Save(frame, QStringLiteral("17-partition-search"));
     }
-    view->SwitchPage(kPageResult, kModeRaw);
-    Save(frame, QStringLiteral("14-page-not-available"));
+    {
+        PartitionRecord ext;  // EXT has no formatted-files page
+        ext.setFileSystem("EXT3");
+        app.state().selectPartition(ext);
+        view->SwitchPage(kPageResult, kModeFormatted);
+        Save(frame, QStringLiteral("14-page-not-available"));
+    }
     view->SwitchPage(kPageDriveBrowser, kModeFormatted);
     Save(frame, QStringLiteral("10-browser-formatted"));
     view->SwitchPage(kPageDriveBrowser, kModeRaw);

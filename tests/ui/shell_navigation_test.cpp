@@ -142,7 +142,10 @@ TEST_F(ShellNavigation, PartitionRecoveryOpensItsPageAndBackLeadsToTheStart) {
 }
 
 TEST_F(ShellNavigation, PagesWithoutAnImplementationCreateNoPage) {
-    view->SwitchPage(kPageResult, kModeRaw);
+    PartitionRecord ext;  // EXT has no formatted-files page
+    ext.setFileSystem("EXT3");
+    app.state().selectPartition(ext);
+    view->SwitchPage(kPageResult, kModeFormatted);
     EXPECT_EQ(view->currentPageId(), kPageResult);
     EXPECT_EQ(view->currentPage(), nullptr);
     EXPECT_TRUE(recorder.messages.empty());  // "no page" is not a failure
@@ -302,24 +305,19 @@ TEST_F(ShellNavigation, TheCaptionDragsTheWindow) {
 }
 
 TEST_F(ShellNavigation, AMissingPageSaysSoAndLeadsBack) {
-    view->SwitchPage(kPageResult, kModeRaw);
-    EXPECT_EQ(view->missingPageText(), QStringLiteral("Raw Recovery is not available in this version."));
-    ASSERT_FALSE(view->missingPageBack()->isHidden());
-    QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
-    EXPECT_EQ(view->currentPageId(), kPageDriveBrowser);
-    EXPECT_TRUE(view->missingPageBack()->isHidden());
-    EXPECT_TRUE(view->missingPageText().isEmpty());
-
     // From the browser's Next, Back returns to the browser in its mode.
     PartitionRecord ext;
     ext.setFileSystem("EXT3");
     app.state().selectPartition(ext);
     view->SwitchPage(kPageResult, kModeFormatted);
     EXPECT_EQ(view->missingPageText(), QStringLiteral("Recovery on EXT2/EXT3 partitions is not available in this version."));
+    ASSERT_FALSE(view->missingPageBack()->isHidden());
     QTest::mouseClick(view->missingPageBack(), Qt::LeftButton);
     auto* browser = qobject_cast<CDriveBrowser*>(view->currentPage());
     ASSERT_NE(browser, nullptr);
     EXPECT_EQ(browser->mode(), kModeFormatted);
+    EXPECT_TRUE(view->missingPageBack()->isHidden());
+    EXPECT_TRUE(view->missingPageText().isEmpty());
 }
 
 TEST(CommandLine, ImagesAndFallback) {
