@@ -16,9 +16,9 @@ namespace fs = std::filesystem;
 
 TEST(RepairCliTest, DbxLogAndMessagesOfAStoreWithoutIndex) {
     test::ScratchDir dir;
-    test::DbxSpec spec;
-    spec.items = {"Subject: one\r\n\r\nfirst\r\n", "Subject: two\r\n\r\n" + std::string(900, 'z')};
-    test::DbxStore store = test::BuildDbx(spec);
+    test::DbxPlan plan;
+    plan.items = {"Subject: one\r\n\r\nfirst\r\n", "Subject: two\r\n\r\n" + std::string(900, 'z')};
+    test::DbxStore store = test::BuildDbx(plan);
     for (uint32_t node : store.treeNodes) std::fill_n(store.bytes.begin() + node, 4, std::byte{0});
     std::ofstream(dir.path() / "Inbox.dbx", std::ios::binary)
         .write(reinterpret_cast<const char*>(store.bytes.data()), static_cast<std::streamsize>(store.bytes.size()));
@@ -32,8 +32,8 @@ TEST(RepairCliTest, DbxLogAndMessagesOfAStoreWithoutIndex) {
                      "The index is damaged: messages were found by a scan of the store\n"
                      "Messages extracted: 2\n" + sep + "\nSelected file: photo.dbx\nUnsupported format\n" + sep + "\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(test::ReadWholeFile(out / "Inbox" / "1.eml"), spec.items[0]);
-    EXPECT_EQ(test::ReadWholeFile(out / "Inbox" / "2.eml"), spec.items[1]);
+    EXPECT_EQ(test::ReadWholeFile(out / "Inbox" / "1.eml"), plan.items[0]);
+    EXPECT_EQ(test::ReadWholeFile(out / "Inbox" / "2.eml"), plan.items[1]);
     EXPECT_FALSE(fs::exists(out / "photo.dbx"));
     EXPECT_EQ(test::RunCli("repair pst --to '" + out.string() + "'").status, 2);
 }

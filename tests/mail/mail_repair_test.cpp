@@ -169,10 +169,10 @@ TEST(DbxRepairTest, StoresGetTheirSignatureBackAndGiveTheirMessages) {
     };
     for (const DbxCase& c : cases) {
         SCOPED_TRACE(c.name);
-        test::DbxSpec spec;
-        spec.folderStore = c.folderStore;
-        spec.items = c.folderStore ? std::vector<std::string>{"Inbox", "Sent Items", "Drafts"} : Messages();
-        test::DbxStore store = test::BuildDbx(spec);
+        test::DbxPlan plan;
+        plan.folderStore = c.folderStore;
+        plan.items = c.folderStore ? std::vector<std::string>{"Inbox", "Sent Items", "Drafts"} : Messages();
+        test::DbxStore store = test::BuildDbx(plan);
         ASSERT_GE(store.treeNodes.size(), 2u);
         const std::vector<std::byte> intact = store.bytes;
         std::vector<std::byte>& b = store.bytes;
@@ -204,9 +204,9 @@ TEST(DbxRepairTest, StoresGetTheirSignatureBackAndGiveTheirMessages) {
             EXPECT_EQ(ex.messages, 0);
             continue;
         }
-        ASSERT_EQ(ex.messages, static_cast<int>(spec.items.size()));
-        for (size_t i = 0; i < spec.items.size(); ++i)
-            EXPECT_EQ(ReadWholeFile(out / "Inbox" / (std::to_string(i + 1) + ".eml")), spec.items[i]) << i;
+        ASSERT_EQ(ex.messages, static_cast<int>(plan.items.size()));
+        for (size_t i = 0; i < plan.items.size(); ++i)
+            EXPECT_EQ(ReadWholeFile(out / "Inbox" / (std::to_string(i + 1) + ".eml")), plan.items[i]) << i;
     }
 }
 
@@ -225,9 +225,9 @@ TEST(DbxRepairTest, FilesThatAreNoStoreAreUnsupported) {
 }
 
 TEST(DbxStoreTest, HostileChainsAndTreesEnd) {
-    test::DbxSpec spec;
-    spec.items = Messages();
-    test::DbxStore store = test::BuildDbx(spec);
+    test::DbxPlan plan;
+    plan.items = Messages();
+    test::DbxStore store = test::BuildDbx(plan);
     std::vector<std::byte> b = store.bytes;
     // The long message's second block points back at the first: a loop.
     const uint32_t first = store.firstBlocks[1];
@@ -242,7 +242,7 @@ TEST(DbxStoreTest, HostileChainsAndTreesEnd) {
     EXPECT_TRUE(byIndex.empty());
     // The looped pair has no head; the third block it cut off is a chain of its own.
     const std::vector<DbxMessage> scanned = DbxMessagesByScan(dev);
-    ASSERT_EQ(scanned.size(), spec.items.size());
+    ASSERT_EQ(scanned.size(), plan.items.size());
     for (const DbxMessage& m : scanned) EXPECT_NE(m.blocks.front().offset, first);
 }
 

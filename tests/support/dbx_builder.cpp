@@ -74,20 +74,20 @@ uint32_t PutChain(std::vector<std::byte>& b, const std::string& text) {
 
 }  // namespace
 
-DbxStore BuildDbx(const DbxSpec& spec) {
+DbxStore BuildDbx(const DbxPlan& plan) {
     DbxStore out;
     std::vector<std::byte>& b = out.bytes;
     b.resize(kHeaderBytes);
     Put32(b, 0, 0xFE12ADCF);
-    Put32(b, 4, spec.folderStore ? 0x6F74FDC6 : 0x6F74FDC5);
+    Put32(b, 4, plan.folderStore ? 0x6F74FDC6 : 0x6F74FDC5);
     static const uint8_t kClassRest[] = {0x66, 0xe3, 0xd1, 0x11, 0x9a, 0x4e, 0x00, 0xc0, 0x4f, 0xa3,
                                          0x09, 0xd4, 0x05, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
     std::memcpy(b.data() + 8, kClassRest, sizeof kClassRest);
     // The file info object.
-    const uint32_t infoLength = spec.folderStore ? 0x108 : 0x618;
+    const uint32_t infoLength = plan.folderStore ? 0x108 : 0x618;
     Put32(b, 0x1C, infoLength);
     b.resize(kHeaderBytes + infoLength);
-    if (spec.folderStore) {
+    if (plan.folderStore) {
         Put32(b, kHeaderBytes, 0xD53E8000);  // a FILETIME, low word
         Put32(b, kHeaderBytes + 4, 0x01C0A8C0);
         Put32(b, kHeaderBytes + 8, 1);
@@ -99,20 +99,20 @@ DbxStore BuildDbx(const DbxSpec& spec) {
     }
 
     std::vector<uint32_t> infos;
-    for (size_t i = 0; i < spec.items.size(); ++i) {
+    for (size_t i = 0; i < plan.items.size(); ++i) {
         const uint32_t id = static_cast<uint32_t>(i + 1);
-        if (spec.folderStore) {
+        if (plan.folderStore) {
             infos.push_back(PutInfo(b, {{0x00, true, id, {}}, {0x01, true, 0, {}},
-                                        {0x02, false, 0, spec.items[i]}, {0x03, false, 0, spec.items[i] + ".dbx"}}));
+                                        {0x02, false, 0, plan.items[i]}, {0x03, false, 0, plan.items[i] + ".dbx"}}));
             continue;
         }
-        const uint32_t first = PutChain(b, spec.items[i]);
+        const uint32_t first = PutChain(b, plan.items[i]);
         out.firstBlocks.push_back(first);
         infos.push_back(PutInfo(b, {{0x00, true, id, {}}, {0x04, false, first, {}}, {0x08, false, 0, "message"}}));
     }
 
     // Nodes, each hung below the last entry of the one before.
-    const size_t per = spec.entriesPerNode ? spec.entriesPerNode : 1;
+    const size_t per = plan.entriesPerNode ? plan.entriesPerNode : 1;
     uint32_t previousLastEntry = 0;
     for (size_t i = 0; i < infos.size(); i += per) {
         const size_t n = std::min(per, infos.size() - i);
@@ -127,7 +127,7 @@ DbxStore BuildDbx(const DbxSpec& spec) {
         previousLastEntry = at + 0x18 + static_cast<uint32_t>(12 * (n - 1));
         out.treeNodes.push_back(at);
     }
-    Put32(b, 0xC4, static_cast<uint32_t>(spec.items.size()));
+    Put32(b, 0xC4, static_cast<uint32_t>(plan.items.size()));
     Put32(b, 0xE4, out.treeNodes.empty() ? 0 : out.treeNodes.front());
     Put32(b, 0x7C, static_cast<uint32_t>(b.size()));
     return out;

@@ -12,7 +12,7 @@
 
 namespace vantor::test {
 
-struct DbxSpec {
+struct DbxPlan {
     bool folderStore = false;
     // Message texts (message store) or folder names (folder store), in order.
     std::vector<std::string> items;
@@ -27,6 +27,6 @@ struct DbxStore {
     std::vector<uint32_t> firstBlocks;  // of each message
 };
 
-DbxStore BuildDbx(const DbxSpec& spec);
+DbxStore BuildDbx(const DbxPlan& plan);
 
 }  // namespace vantor::test
