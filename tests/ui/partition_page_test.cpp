@@ -199,7 +199,7 @@ TEST(PartitionPage, CancelStopsASearchOfASlowDisk) {
     clock.start();
     EXPECT_TRUE(page.SearchSelectedDrive());  // a cancel is not a failure
     slow->stalled = false;
-    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_LT(clock.elapsed(), 10000);  // the whole search takes over a minute here
     EXPECT_LT(slow->reads - readsBefore, 10);
     EXPECT_EQ(page.partitionList()->count(), 0);
     EXPECT_TRUE(recorder.messages.empty());
